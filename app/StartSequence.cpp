@@ -1,0 +1,25 @@
+#include "app/StartSequence.h"
+
+#include "platform/Platform.h"
+
+namespace brisfold {
+
+InstanceClaim claimInstance(Platform &platform, const ProgramFolder &folder,
+                            const QString &executableFileName)
+{
+    // A folder that cannot be made only means a later second start cannot signal.
+    if (!platform.folderExists(folder.signalFolder()))
+        platform.makeFolders(folder.signalFolder());
+
+    InstanceClaim claim;
+    if (platform.acquireInstanceLock(executableFileName + QStringLiteral("Mutex")) !=
+        InstanceLock::AlreadyRunning)
+        return claim;
+
+    claim.role = StartRole::SecondStart;
+    claim.signalError = platform.writeIniValue(folder.signalFile(), QStringLiteral("Gestor"),
+                                               QStringLiteral("Abrir"), QStringLiteral("1"));
+    return claim;
+}
+
+} // namespace brisfold

@@ -1,0 +1,436 @@
+#include "app/TMainForm.h"
+
+#include "BuildConfig.h"
+#include "app/MessageBoxes.h"
+#include "app/PictureView.h"
+#include "platform/Platform.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QStatusBar>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace brisfold {
+
+namespace {
+
+constexpr int smallestWidth = 900;
+constexpr int smallestHeight = 600;
+constexpr int loginPanelHeight = 450;
+constexpr int menuPanelHeight = 80;
+
+QLabel *centredLabel(const QString &text, QWidget *parent, const char *objectName = nullptr)
+{
+    auto *label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignCenter);
+    if (objectName)
+        label->setObjectName(QString::fromLatin1(objectName));
+    return label;
+}
+
+QTimer *makeTimer(QObject *parent, const char *name, int interval, bool active)
+{
+    auto *timer = new QTimer(parent);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(interval);
+    if (active)
+        timer->start();
+    return timer;
+}
+
+} // namespace
+
+TMainForm::TMainForm(Platform &platform, MessageBoxes &messages, ProgramFolder folder, QWidget *parent)
+    : QMainWindow(parent)
+    , platform_(platform)
+    , messages_(messages)
+    , folder_(std::move(folder))
+{
+    setObjectName(QStringLiteral("MainForm"));
+    buildLayout();
+    createTimers();
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    if (signalCheck_)
+        signalCheck_->wait();
+}
+
+void TMainForm::setDialogs(TFEntrega *entrega, TFCadastroDelivery *cadastroDelivery)
+{
+    entrega_ = entrega;
+    cadastroDelivery_ = cadastroDelivery;
+}
+
+void TMainForm::buildLayout()
+{
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setMinimumSize(smallestWidth, smallestHeight);
+    resize(smallestWidth, smallestHeight);
+
+    auto *Panel2 = new QWidget(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    auto *column = new QVBoxLayout(Panel2);
+    column->setContentsMargins(0, 3, 0, 0);
+    column->setSpacing(0);
+
+    // Header: the brand logo, with the sign-out button over its top left corner.
+    VirtualImage1 = new PictureView(ImageCollection1, 0, Panel2);
+    VirtualImage1->setObjectName(QStringLiteral("VirtualImage1"));
+    VirtualImage1->setFixedHeight(73);
+    VirtualImage1->setCursor(Qt::PointingHandCursor);
+    connect(VirtualImage1, &PictureView::clicked, this, &TMainForm::VirtualImage1Click);
+    column->addWidget(VirtualImage1);
+
+    SpeedButton5 = new QToolButton(VirtualImage1);
+    SpeedButton5->setObjectName(QStringLiteral("SpeedButton5"));
+    SpeedButton5->setText(QStringLiteral("Deslogar"));
+    SpeedButton5->setAutoRaise(true);
+    SpeedButton5->setGeometry(0, 0, 175, 40);
+
+    // Menu panel: company, automatic dispatch switch and the default lists.
+    PanelMenu = new QFrame(Panel2);
+    PanelMenu->setObjectName(QStringLiteral("PanelMenu"));
+    PanelMenu->setFixedHeight(menuPanelHeight);
+    auto *menu = new QVBoxLayout(PanelMenu);
+    menu->setContentsMargins(3, 3, 3, 3);
+    menu->setSpacing(2);
+    LabelEmpresa = centredLabel(QString(), PanelMenu, "LabelEmpresa");
+    LabelCIDADE = centredLabel(QString(), PanelMenu, "LabelCIDADE");
+    menu->addWidget(LabelEmpresa);
+    menu->addWidget(LabelCIDADE);
+    auto *scheduleRow = new QHBoxLayout;
+    scheduleRow->addStretch();
+    CheckBoxRebimentoAutomatico =
+        new QCheckBox(QStringLiteral("Agendar automático os pedidos em"), PanelMenu);
+    CheckBoxRebimentoAutomatico->setObjectName(QStringLiteral("CheckBoxRebimentoAutomatico"));
+    ComboBoxAgendar = new QLineEdit(QStringLiteral("120"), PanelMenu);
+    ComboBoxAgendar->setObjectName(QStringLiteral("ComboBoxAgendar"));
+    ComboBoxAgendar->setAlignment(Qt::AlignCenter);
+    ComboBoxAgendar->setFixedWidth(60);
+    ComboBoxAgendar->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), ComboBoxAgendar));
+    scheduleRow->addWidget(CheckBoxRebimentoAutomatico);
+    scheduleRow->addWidget(ComboBoxAgendar);
+    scheduleRow->addWidget(new QLabel(QStringLiteral("min"), PanelMenu));
+    scheduleRow->addStretch();
+    menu->addLayout(scheduleRow);
+
+    // The three default lists sit below the panel's visible height: loaded, saved and used by
+    // the automatic dispatch, but not shown.
+    auto *defaults = new QWidget(PanelMenu);
+    defaults->setObjectName(QStringLiteral("PanelPadroes"));
+    auto *defaultsRow = new QHBoxLayout(defaults);
+    ComboBoxCategorias = new QComboBox(defaults);
+    ComboBoxCategorias->setObjectName(QStringLiteral("ComboBoxCategorias"));
+    ComboBoxPagamentos = new QComboBox(defaults);
+    ComboBoxPagamentos->setObjectName(QStringLiteral("ComboBoxPagamentos"));
+    ComboBoxRetorno = new QComboBox(defaults);
+    ComboBoxRetorno->setObjectName(QStringLiteral("ComboBoxRetorno"));
+    ComboBoxRetorno->addItems({QStringLiteral("Não"), QStringLiteral("Sim")});
+    defaultsRow->addWidget(new QLabel(QStringLiteral("Categoria"), defaults));
+    defaultsRow->addWidget(ComboBoxCategorias);
+    defaultsRow->addWidget(new QLabel(QStringLiteral("Pagamento"), defaults));
+    defaultsRow->addWidget(ComboBoxPagamentos);
+    defaultsRow->addWidget(new QLabel(QStringLiteral("Retorno"), defaults));
+    defaultsRow->addWidget(ComboBoxRetorno);
+    defaults->hide();
+    column->addWidget(PanelMenu);
+
+    // Sign-in panel.
+    PanelLogin = new QFrame(Panel2);
+    PanelLogin->setObjectName(QStringLiteral("PanelLogin"));
+    PanelLogin->setFixedHeight(loginPanelHeight);
+    auto *login = new QVBoxLayout(PanelLogin);
+    login->setContentsMargins(0, 24, 0, 0);
+    login->setSpacing(6);
+    auto *title = centredLabel(QStringLiteral("Entre com sua conta"), PanelLogin);
+    title->setProperty("role", QStringLiteral("title"));
+    login->addWidget(title);
+    LabelErro = centredLabel(QString(), PanelLogin, "LabelErro");
+    LabelErro->setWordWrap(true);
+    LabelErro->setMinimumHeight(36);
+    login->addWidget(LabelErro);
+
+    auto *fields = new QVBoxLayout;
+    fields->setSpacing(6);
+    auto addField = [&](const QString &caption, QLineEdit *&edit, const char *name) {
+        fields->addWidget(new QLabel(caption, PanelLogin));
+        edit = new QLineEdit(PanelLogin);
+        edit->setObjectName(QString::fromLatin1(name));
+        edit->setFixedWidth(340);
+        edit->installEventFilter(this);
+        fields->addWidget(edit);
+        fields->addSpacing(8);
+    };
+    addField(QStringLiteral("Digite seu email"), EditEmail, "EditEmail");
+    addField(QStringLiteral("Digite sua senha"), EditSenha, "EditSenha");
+    EditSenha->setEchoMode(QLineEdit::Password);
+    CheckBoxAutoConect = new QCheckBox(QStringLiteral(" Continuar conectado"), PanelLogin);
+    CheckBoxAutoConect->setObjectName(QStringLiteral("CheckBoxAutoConect"));
+    fields->addWidget(CheckBoxAutoConect);
+    fields->addSpacing(12);
+    Button4 = new QPushButton(QStringLiteral("ENTRAR"), PanelLogin);
+    Button4->setObjectName(QStringLiteral("Button4"));
+    Button4->setFixedSize(340, 41);
+    Button4->setCursor(Qt::PointingHandCursor);
+    connect(Button4, &QPushButton::clicked, this, &TMainForm::Button4Click);
+    fields->addWidget(Button4);
+    auto *centring = new QHBoxLayout;
+    centring->addStretch();
+    centring->addLayout(fields);
+    centring->addStretch();
+    login->addLayout(centring);
+    login->addStretch();
+    column->addWidget(PanelLogin);
+    ComboBoxAgendar->installEventFilter(this);
+
+    // Order panel: notices, the marketplace button, the count line and the cards.
+    PanelPedidos = new QFrame(Panel2);
+    PanelPedidos->setObjectName(QStringLiteral("PanelPedidos"));
+    auto *orders = new QVBoxLayout(PanelPedidos);
+    orders->setContentsMargins(6, 10, 6, 4);
+    orders->setSpacing(4);
+    LabelAvisos = centredLabel(QStringLiteral("Avisos"), PanelPedidos, "LabelAvisos");
+    LabelAvisos->setWordWrap(true);
+    LabelAvisos->hide();
+    orders->addWidget(LabelAvisos);
+    auto *ordersHeader = new QHBoxLayout;
+    SpeedButton2 = new QPushButton(QStringLiteral("🔧 Configurar aiqfome"), PanelPedidos);
+    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
+    SpeedButton2->setCursor(Qt::PointingHandCursor);
+    Label6PEDIDOS = centredLabel(QStringLiteral("CALCULANDO PEDIDOS"), PanelPedidos, "Label6PEDIDOS");
+    ordersHeader->addWidget(SpeedButton2);
+    ordersHeader->addWidget(Label6PEDIDOS, 1);
+    ordersHeader->addSpacing(SpeedButton2->sizeHint().width());
+    orders->addLayout(ordersHeader);
+    DBCtrlGrid1 = new QListView(PanelPedidos);
+    DBCtrlGrid1->setObjectName(QStringLiteral("DBCtrlGrid1"));
+    DBCtrlGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    orders->addWidget(DBCtrlGrid1, 1);
+    column->addWidget(PanelPedidos, 1);
+    column->addStretch(0);
+
+    setCentralWidget(Panel2);
+
+    // Status bar: the countdown and the activity of the background cycle.
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setFixedHeight(31);
+    statusBar()->setSizeGripEnabled(false);
+    StatusPanel0 = centredLabel(QString(), statusBar(), "StatusPanel0");
+    StatusPanel0->setFixedWidth(200);
+    StatusPanel1 = centredLabel(QString(), statusBar(), "StatusPanel1");
+    StatusPanel1->setFixedWidth(500);
+    statusBar()->addWidget(StatusPanel0);
+    statusBar()->addWidget(StatusPanel1);
+}
+
+void TMainForm::createTimers()
+{
+    TimerLogin = makeTimer(this, "TimerLogin", 1, true);
+    TimerLoginAutomatico = makeTimer(this, "TimerLoginAutomatico", 500, false);
+    TimerPedidos = makeTimer(this, "TimerPedidos", 500, true);
+    TimerDelivery = makeTimer(this, "TimerDelivery", 1000, true);
+    TimerCountDelivery = makeTimer(this, "TimerCountDelivery", 1000, false);
+    TimerCadastroEntrega = makeTimer(this, "TimerCadastroEntrega", 500, false);
+    TimerVersao = makeTimer(this, "TimerVersao", 1000, true);
+    connect(TimerLogin, &QTimer::timeout, this, &TMainForm::TimerLoginTimer);
+    connect(TimerLoginAutomatico, &QTimer::timeout, this, &TMainForm::TimerLoginAutomaticoTimer);
+    connect(TimerPedidos, &QTimer::timeout, this, &TMainForm::TimerPedidosTimer);
+    connect(TimerDelivery, &QTimer::timeout, this, &TMainForm::TimerDeliveryTimer);
+    connect(TimerCountDelivery, &QTimer::timeout, this, &TMainForm::TimerCountDeliveryTimer);
+    connect(TimerCadastroEntrega, &QTimer::timeout, this, &TMainForm::TimerCadastroEntregaTimer);
+    connect(TimerVersao, &QTimer::timeout, this, &TMainForm::TimerVersaoTimer);
+}
+
+void TMainForm::VariaveisPadrao()
+{
+    QString error;
+    if (!FDConnection.open(folder_.database(), &error)) {
+        messages_.showMessage(this, QStringLiteral("Erro: Avise o Suporte") + error);
+        platform_.startScriptDetached(folder_.supportScript());
+    }
+    vpEmpresa = QStringLiteral("Trevant");
+    vpUrlEmpresa = QString::fromUtf8(config::courierWebUrl) + QStringLiteral("/solicitacao/gestaoPedido");
+    vpTokenMachine = QString::fromUtf8(config::courierApiKey);
+    vpIndexLogo = ImageCollection::Trevant;
+}
+
+void TMainForm::RegistraInicioAutomatico()
+{
+    platform_.registerAutostart(folder_.path());
+}
+
+void TMainForm::FormCreate()
+{
+    VariaveisPadrao();
+    RegistraInicioAutomatico();
+    vLogado = false;
+    Logado(false);
+    VirtualImage1->setPosition(vpIndexLogo);
+    setWindowTitle(vpEmpresa + QStringLiteral(" - v5.6.0"));
+}
+
+void TMainForm::Logado(bool V)
+{
+    PanelLogin->setFixedHeight(V ? 1 : loginPanelHeight);
+    PanelLogin->setVisible(!V);
+    PanelPedidos->setVisible(V);
+    PanelMenu->setVisible(V);
+    SpeedButton5->setVisible(V);
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void TMainForm::FormShow()
+{
+    if (!FDConnection.isOpen()) {
+        QString error;
+        if (!FDConnection.open(folder_.database(), &error)) {
+            messages_.showMessage(this, error);
+            return;
+        }
+    }
+    TimerPedidos->start();
+    try {
+        const ResultSet empresa = FDConnection.query("SELECT * FROM EMPRESA");
+        if (!empresa.isEmpty() && empresa.text(0, u"AUTOCONNECT") == QStringLiteral("S")) {
+            EditEmail->setText(empresa.text(0, u"EMAIL"));
+            EditSenha->setText(empresa.text(0, u"SENHA"));
+            CheckBoxAutoConect->setChecked(true);
+            TimerLoginAutomatico->start();
+        } else {
+            EditEmail->clear();
+            EditSenha->clear();
+            CheckBoxAutoConect->setChecked(true);
+            EditEmail->setFocus();
+        }
+    } catch (const DatabaseError &e) {
+        messages_.showMessage(this, e.text());
+    }
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TMainForm::FormResize()
+{
+    const QSize outer = frameGeometry().size();
+    const QSize frame = outer - size();
+    if (outer.width() < smallestWidth || outer.height() < smallestHeight)
+        resize(QSize(std::max(outer.width(), smallestWidth), std::max(outer.height(), smallestHeight)) -
+               frame);
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress &&
+        (watched == EditEmail || watched == EditSenha || watched == ComboBoxAgendar)) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            Button4Click();
+    }
+    // The key is not swallowed: the box still receives it.
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::Button4Click()
+{
+    // The sign-in lands here.
+}
+
+void TMainForm::TimerLoginTimer()
+{
+    TimerLogin->stop();
+    TimerLogin->setInterval(5000);
+    Logado(vLogado);
+    TimerLogin->start();
+}
+
+void TMainForm::TimerLoginAutomaticoTimer()
+{
+    TimerLoginAutomatico->stop();
+    Button4Click();
+}
+
+void TMainForm::TimerPedidosTimer()
+{
+    // The board refresh lands here.
+}
+
+void TMainForm::TimerDeliveryTimer()
+{
+    // The marketplace check lands here.
+}
+
+void TMainForm::TimerCountDeliveryTimer()
+{
+    // The countdown of the marketplace check lands here.
+}
+
+void TMainForm::TimerCadastroEntregaTimer()
+{
+    // The hand-over to the credentials dialog lands here.
+}
+
+void TMainForm::VirtualImage1Click()
+{
+    platform_.openWebPage(vpUrlEmpresa);
+}
+
+bool TMainForm::VerificaSinalAbertura(const QString &signalFile, Platform &platform)
+{
+    if (!platform.fileExists(signalFile))
+        return false;
+    platform.removeFile(signalFile);
+    return true;
+}
+
+void TMainForm::TimerVersaoTimer()
+{
+    TimerVersao->stop();
+    if (signalCheck_)
+        signalCheck_->wait();
+    const QString signalFile = folder_.signalFile();
+    Platform &platform = platform_;
+    signalCheck_.reset(QThread::create([this, signalFile, &platform] {
+        const bool signalled = VerificaSinalAbertura(signalFile, platform);
+        // Queued to the window, so nothing runs on a window that is gone.
+        QMetaObject::invokeMethod(
+            this, [this, signalled] { signalCheckFinished(signalled); }, Qt::QueuedConnection);
+    }));
+    signalCheck_->start();
+}
+
+void TMainForm::signalCheckFinished(bool signalled)
+{
+    if (signalled)
+        platform_.bringToFront(windowHandle());
+    TimerVersao->start();
+}
+
+} // namespace brisfold

@@ -1,0 +1,134 @@
+#pragma once
+
+#include "app/ImageCollection.h"
+#include "app/ProgramFolder.h"
+#include "store/Database.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+class QThread;
+class QTimer;
+class QToolButton;
+
+namespace brisfold {
+
+class MessageBoxes;
+class Platform;
+class PictureView;
+class TFCadastroDelivery;
+class TFEntrega;
+
+// The program's one long-lived window: the sign-in panel while signed out, the menu and the
+// order board while signed in. It owns the database connection and every timer.
+class TMainForm final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TMainForm)
+
+public:
+    TMainForm(Platform &platform, MessageBoxes &messages, ProgramFolder folder, QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // The two dialogs are created after this window and live as long as it does.
+    void setDialogs(TFEntrega *entrega, TFCadastroDelivery *cadastroDelivery);
+
+    void Logado(bool V);
+    void VariaveisPadrao();
+    void RegistraInicioAutomatico();
+
+    Platform &platform() const { return platform_; }
+    MessageBoxes &messages() const { return messages_; }
+    const ProgramFolder &folder() const { return folder_; }
+    const ImageCollection &images() const { return ImageCollection1; }
+
+    // Fields that the other windows and the background cycle read.
+    bool vLogado = false;
+    QString vpEmpresa;
+    QString vpUrlEmpresa;
+    QString vpTokenMachine;
+    int vpIndexLogo = 0;
+
+    Database FDConnection;
+    ImageCollection ImageCollection1;
+
+    // Elements named as the rest of the program refers to them.
+    PictureView *VirtualImage1 = nullptr;
+    QToolButton *SpeedButton5 = nullptr;
+    QFrame *PanelMenu = nullptr;
+    QFrame *PanelLogin = nullptr;
+    QFrame *PanelPedidos = nullptr;
+    QLabel *LabelEmpresa = nullptr;
+    QLabel *LabelCIDADE = nullptr;
+    QCheckBox *CheckBoxRebimentoAutomatico = nullptr;
+    QLineEdit *ComboBoxAgendar = nullptr;
+    QComboBox *ComboBoxCategorias = nullptr;
+    QComboBox *ComboBoxPagamentos = nullptr;
+    QComboBox *ComboBoxRetorno = nullptr;
+    QLabel *LabelErro = nullptr;
+    QLineEdit *EditEmail = nullptr;
+    QLineEdit *EditSenha = nullptr;
+    QCheckBox *CheckBoxAutoConect = nullptr;
+    QPushButton *Button4 = nullptr;
+    QLabel *LabelAvisos = nullptr;
+    QPushButton *SpeedButton2 = nullptr;
+    QLabel *Label6PEDIDOS = nullptr;
+    QListView *DBCtrlGrid1 = nullptr;
+    QLabel *StatusPanel0 = nullptr;
+    QLabel *StatusPanel1 = nullptr;
+
+    QTimer *TimerLogin = nullptr;
+    QTimer *TimerLoginAutomatico = nullptr;
+    QTimer *TimerPedidos = nullptr;
+    QTimer *TimerDelivery = nullptr;
+    QTimer *TimerCountDelivery = nullptr;
+    QTimer *TimerCadastroEntrega = nullptr;
+    QTimer *TimerVersao = nullptr;
+
+public slots:
+    // The "ENTRAR" action.
+    void Button4Click();
+
+    void TimerLoginTimer();
+    void TimerLoginAutomaticoTimer();
+    void TimerPedidosTimer();
+    void TimerDeliveryTimer();
+    void TimerCountDeliveryTimer();
+    void TimerCadastroEntregaTimer();
+    void TimerVersaoTimer();
+
+private slots:
+    void VirtualImage1Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildLayout();
+    void createTimers();
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    // Runs on a short-lived worker thread: consumes the second-start signal file.
+    static bool VerificaSinalAbertura(const QString &signalFile, Platform &platform);
+    void signalCheckFinished(bool signalled);
+
+    Platform &platform_;
+    MessageBoxes &messages_;
+    ProgramFolder folder_;
+    TFEntrega *entrega_ = nullptr;
+    TFCadastroDelivery *cadastroDelivery_ = nullptr;
+    bool shown_ = false;
+    std::unique_ptr<QThread> signalCheck_;
+};
+
+} // namespace brisfold

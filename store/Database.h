@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <initializer_list>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <variant>
+#include <vector>
+
+namespace SQLite {
+class Database;
+}
+
+namespace brisfold {
+
+// A value bound to a named parameter: null, an integer or a text.
+using SqlValue = std::variant<std::monostate, qint64, QString>;
+
+struct SqlParam
+{
+    const char *name; // with its leading colon, as written in the statement
+    SqlValue value;
+};
+
+// A failed statement or a failed opening; what() is the engine's own text.
+class DatabaseError final : public std::runtime_error
+{
+public:
+    explicit DatabaseError(const std::string &message)
+        : std::runtime_error(message)
+    {}
+    QString text() const { return QString::fromUtf8(what()); }
+};
+
+// The rows of one query, read completely while the connection was locked.
+class ResultSet final
+{
+public:
+    ResultSet() = default;
+    ResultSet(QStringList columns, std::vector<QVariant> cells);
+
+    int rowCount() const { return columns_.isEmpty() ? 0 : int(cells_.size() / size_t(columns_.size())); }
+    bool isEmpty() const { return rowCount() == 0; }
+    const QStringList &columns() const { return columns_; }
+    int columnIndex(QStringView name) const; // -1 when absent
+
+    const QVariant &value(int row, int column) const;
+    QVariant value(int row, QStringView column) const;
+    // The value as text; null reads as the empty text.
+    QString text(int row, QStringView column) const;
+    qint64 integer(int row, QStringView column) const;
+    bool isNull(int row, QStringView column) const;
+
+private:
+    QStringList columns_;
+    std::vector<QVariant> cells_;
+};
+
+// The program's one connection to its database file. Every statement, with the reading of
+// its result, runs under one lock, so the UI thread and a worker can share it.
+class Database final
+{
+public:
+    Database();
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    // Opens an existing file with normal locking and a busy time-out. On failure the
+    // connection stays closed and the engine's text is returned.
+    bool open(const QString &path, QString *error = nullptr);
+    bool isOpen() const;
+    QString path() const;
+
+    // Both throw DatabaseError.
+    int execute(const char *sql, std::initializer_list<SqlParam> params = {});
+    ResultSet query(const char *sql, std::initializer_list<SqlParam> params = {});
+
+    // Runs the statements of `work` as one transaction, holding the lock throughout, so a
+    // failure leaves the tables as they were.
+    template <typename Work> void transaction(Work &&work)
+    {
+        std::lock_guard lock(mutex_);
+        execute("BEGIN IMMEDIATE");
+        try {
+            work();
+            execute("COMMIT");
+        } catch (...) {
+            rollback();
+            throw;
+        }
+    }
+
+    static constexpr int busyTimeoutMs = 10000;
+
+private:
+    SQLite::Database &connection();
+    void rollback() noexcept;
+
+    mutable std::recursive_mutex mutex_;
+    std::unique_ptr<SQLite::Database> db_;
+    QString path_;
+    QString openError_;
+};
+
+} // namespace brisfold
