@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace brisfold {
+
+// The stored text form of the company's payment codes and courier categories:
+// "[", item, "] " for every item, at most 255 characters, in what Windows-1252 can hold.
+class BracketedList final
+{
+public:
+    static constexpr qsizetype maxLength = 255;
+
+    void append(const QString &item);
+    bool isFull() const { return text_.size() >= maxLength; }
+    const QString &text() const { return text_; }
+
+private:
+    QString text_;
+};
+
+} // namespace brisfold

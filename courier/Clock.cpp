@@ -1,0 +1,10 @@
+#include "Clock.h"
+
+namespace brisfold {
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}
+
+} // namespace brisfold

@@ -1,0 +1,148 @@
+#include "DeliveryDocument.h"
+
+#include <QStringList>
+#include <initializer_list>
+#include <utility>
+
+namespace brisfold {
+
+namespace Json {
+
+QString quoted(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    out += u'"';
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case u'"':
+            out += QLatin1String("\\\"");
+            break;
+        case u'\\':
+            out += QLatin1String("\\\\");
+            break;
+        case u'\n':
+            out += QLatin1String("\\n");
+            break;
+        case u'\r':
+            out += QLatin1String("\\r");
+            break;
+        case u'\t':
+            out += QLatin1String("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    out += u'"';
+    return out;
+}
+
+// The number grammar of JSON: -?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][+-]?[0-9]+)?
+bool isNumber(QStringView text)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    auto digit = [&](qsizetype at) { return at < n && text[at] >= u'0' && text[at] <= u'9'; };
+    auto digits = [&] {
+        const qsizetype start = i;
+        while (digit(i))
+            ++i;
+        return i > start;
+    };
+    if (i < n && text[i] == u'-')
+        ++i;
+    if (i < n && text[i] == u'0')
+        ++i;
+    else if (!digits())
+        return false;
+    if (i < n && text[i] == u'.') {
+        ++i;
+        if (!digits())
+            return false;
+    }
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        if (i < n && (text[i] == u'+' || text[i] == u'-'))
+            ++i;
+        if (!digits())
+            return false;
+    }
+    return i == n;
+}
+
+QString bare(const QString &text)
+{
+    if (text.isEmpty())
+        return QStringLiteral("null");
+    return isNumber(text) ? text : quoted(text);
+}
+
+} // namespace Json
+
+namespace {
+
+using Member = std::pair<const char *, QString>;
+
+QString object(std::initializer_list<Member> members)
+{
+    QStringList parts;
+    for (const auto &[name, value] : members)
+        parts.append(QLatin1Char('"') + QLatin1String(name) + QLatin1String("\":") + value);
+    return QLatin1Char('{') + parts.join(QLatin1Char(',')) + QLatin1Char('}');
+}
+
+QString text(const char *latin1)
+{
+    return QString::fromLatin1(latin1);
+}
+
+} // namespace
+
+QString DeliveryDocument::toJson() const
+{
+    using Json::bare;
+    using Json::quoted;
+    const QString estimativas = object({
+        {"estimativa_km", text("5")},
+        {"estimativa_minutos", text("8")},
+        {"estimativa_valor", text("11")},
+    });
+    const QString partida = object({
+        {"endereco", quoted(partidaEndereco)},
+        {"complemento", text("null")},
+        {"bairro", quoted(partidaBairro)},
+        {"cidade", quoted(partidaCidade)},
+        {"estado", quoted(partidaEstado)},
+        {"referencia", quoted({})},
+        {"lat", quoted(partidaLat)},
+        {"lng", quoted(partidaLng)},
+    });
+    const QString parada = object({
+        {"nome_cliente_parada", quoted(nomeCliente)},
+        {"telefone_cliente_parada", quoted(telefoneCliente)},
+        {"id_externo", quoted(text("aiqfome ") + idPedido)},
+        {"endereco_parada", quoted(enderecoParada)},
+        {"bairro_parada", quoted(text("-"))},
+        {"cidade_parada", quoted(text("-"))},
+        {"estado_parada", quoted(text("-"))},
+        {"lat_parada", bare(latParada)},
+        {"lng_parada", bare(lngParada)},
+    });
+    return object({
+        {"forma_pagamento", quoted(formaPagamento)},
+        {"empresa_id", bare(empresaId)},
+        {"retorno", retorno == text("Sim") ? text(" true") : text(" false")},
+        {"categoria_nome", quoted(categoriaNome)},
+        {"data", quoted(schedule.data)},
+        {"hora", quoted(schedule.hora)},
+        {"estimativas", estimativas},
+        {"partida", partida},
+        {"paradas", QLatin1Char('[') + parada + QLatin1Char(']')},
+    });
+}
+
+} // namespace brisfold

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "courier/Schedule.h"
+
+#include <QString>
+
+namespace brisfold {
+
+// The values of one delivery request, as the dispatch dialog and the automatic dispatch
+// gather them; toJson() writes the one document both send.
+struct DeliveryDocument
+{
+    QString formaPagamento; // payment code, see PaymentTypes
+    QString empresaId;      // EMPRESA.IDMACHINE
+    QString retorno;        // the return choice; "Sim" asks for a return trip
+    QString categoriaNome;
+    Schedule schedule;
+
+    // Pick-up point, from EMPRESA.
+    QString partidaEndereco;
+    QString partidaBairro;
+    QString partidaCidade;
+    QString partidaEstado;
+    QString partidaLat;
+    QString partidaLng;
+
+    // The stop, from PEDIDOS.
+    QString nomeCliente;
+    QString telefoneCliente;
+    QString idPedido; // the marketplace order number
+    QString enderecoParada;
+    QString latParada;
+    QString lngParada;
+
+    // One line, no blank but the one after "retorno":. Texts are JSON-escaped; the id and
+    // the stop's coordinates go bare when they are JSON numbers, as null when empty and as
+    // strings otherwise, so the document is always valid JSON.
+    QString toJson() const;
+};
+
+namespace Json {
+
+// The text as a JSON string literal, quotes included.
+QString quoted(const QString &text);
+// A JSON number as written; null when empty; otherwise a string literal.
+QString bare(const QString &text);
+bool isNumber(QStringView text);
+
+} // namespace Json
+
+} // namespace brisfold

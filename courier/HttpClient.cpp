@@ -1,0 +1,249 @@
+#include "HttpClient.h"
+
+#include "BuildConfig.h"
+
+#include <QFile>
+#include <algorithm>
+#include <curl/curl.h>
+#include <memory>
+#include <mutex>
+
+namespace brisfold {
+
+namespace {
+
+constexpr const char *systemBundleFallback = "/etc/ssl/certs/ca-certificates.crt";
+
+struct Trust
+{
+    std::mutex mutex;
+    QString extraCaFile = QString::fromUtf8(config::caFile);
+    bool loaded = false;
+    std::shared_ptr<const QByteArray> bundle; // null: the system store alone
+};
+
+Trust &trust()
+{
+    static Trust instance;
+    return instance;
+}
+
+void initialiseCurl()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+QByteArray systemBundlePath()
+{
+    // Ask curl where its own default bundle is, so the system store stays what curl would use.
+    QByteArray path;
+    if (CURL *probe = curl_easy_init()) {
+        char *info = nullptr;
+        if (curl_easy_getinfo(probe, CURLINFO_CAINFO, &info) == CURLE_OK && info != nullptr)
+            path = info;
+        curl_easy_cleanup(probe);
+    }
+    return path.isEmpty() ? QByteArray(systemBundleFallback) : path;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// The system bundle with the extra one appended, read once per setting.
+std::shared_ptr<const QByteArray> trustBundle()
+{
+    Trust &t = trust();
+    std::lock_guard lock(t.mutex);
+    if (!t.loaded) {
+        t.loaded = true;
+        t.bundle.reset();
+        const QByteArray extra = readFile(t.extraCaFile);
+        if (!extra.trimmed().isEmpty()) {
+            QByteArray all = readFile(QString::fromLocal8Bit(systemBundlePath()));
+            all.append('\n');
+            all.append(extra);
+            t.bundle = std::make_shared<const QByteArray>(std::move(all));
+        }
+    }
+    return t.bundle;
+}
+
+long curlTlsVersion(TlsVersion v)
+{
+    switch (v) {
+    case TlsVersion::Tls10:
+        return CURL_SSLVERSION_TLSv1_0;
+    case TlsVersion::Tls11:
+        return CURL_SSLVERSION_TLSv1_1;
+    case TlsVersion::Tls12:
+        return CURL_SSLVERSION_TLSv1_2;
+    case TlsVersion::Tls13:
+        return CURL_SSLVERSION_TLSv1_3;
+    }
+    return CURL_SSLVERSION_TLSv1_2;
+}
+
+long curlTlsMax(TlsVersion v)
+{
+    switch (v) {
+    case TlsVersion::Tls10:
+        return CURL_SSLVERSION_MAX_TLSv1_0;
+    case TlsVersion::Tls11:
+        return CURL_SSLVERSION_MAX_TLSv1_1;
+    case TlsVersion::Tls12:
+        return CURL_SSLVERSION_MAX_TLSv1_2;
+    case TlsVersion::Tls13:
+        return CURL_SSLVERSION_MAX_TLSv1_3;
+    }
+    return CURL_SSLVERSION_MAX_TLSv1_2;
+}
+
+struct Transfer
+{
+    HttpReply reply;
+    qint64 maxBytes = 0;
+    bool tooLarge = false;
+};
+
+size_t onBody(char *data, size_t size, size_t count, void *userdata)
+{
+    auto *transfer = static_cast<Transfer *>(userdata);
+    const size_t bytes = size * count;
+    if (transfer->reply.body.size() + qint64(bytes) > transfer->maxBytes) {
+        transfer->tooLarge = true;
+        return 0; // makes curl stop with a write error
+    }
+    transfer->reply.body.append(data, qsizetype(bytes));
+    return bytes;
+}
+
+size_t onHeader(char *data, size_t size, size_t count, void *userdata)
+{
+    auto *transfer = static_cast<Transfer *>(userdata);
+    const size_t bytes = size * count;
+    const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
+    // A status line starts the headers of a new reply (after a redirect or a 100 Continue).
+    if (line.startsWith("HTTP/")) {
+        transfer->reply.headers.clear();
+    } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
+        transfer->reply.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+    }
+    return bytes;
+}
+
+struct CurlDeleter
+{
+    void operator()(CURL *c) const { curl_easy_cleanup(c); }
+};
+struct SlistDeleter
+{
+    void operator()(curl_slist *l) const { curl_slist_free_all(l); }
+};
+
+} // namespace
+
+void HttpClient::setExtraCaFile(const QString &path)
+{
+    Trust &t = trust();
+    std::lock_guard lock(t.mutex);
+    t.extraCaFile = path;
+    t.loaded = false;
+}
+
+QString HttpClient::extraCaFile()
+{
+    Trust &t = trust();
+    std::lock_guard lock(t.mutex);
+    return t.extraCaFile;
+}
+
+HttpReply HttpClient::perform(const HttpRequest &request)
+{
+    initialiseCurl();
+    Transfer transfer;
+    transfer.maxBytes = request.maxReplyBytes;
+
+    std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
+    if (!handle) {
+        transfer.reply.fault = QStringLiteral("curl_easy_init failed");
+        return transfer.reply;
+    }
+    CURL *curl = handle.get();
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    // Keeps our own headers as given; "Expect:" stops curl from waiting for a 100 Continue.
+    curl_slist *list = nullptr;
+    for (const HttpHeader &h : request.headers)
+        list = curl_slist_append(list, (h.first + ": " + h.second).constData());
+    list = curl_slist_append(list, "Expect:");
+    std::unique_ptr<curl_slist, SlistDeleter> headers(list);
+
+    const QByteArray user = request.basicAuth ? request.basicAuth->user.toUtf8() : QByteArray();
+    const QByteArray password = request.basicAuth ? request.basicAuth->password.toUtf8() : QByteArray();
+    const auto bundle = trustBundle();
+    const long readSeconds = std::max<long>(1, long((request.timeouts.read.count() + 999) / 1000));
+
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_URL, request.url.constData());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https,http");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https,http");
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(curl, CURLOPT_SSLVERSION, curlTlsVersion(request.tlsMin) | curlTlsMax(request.tlsMax));
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_blob blob{};
+    if (bundle) {
+        blob.data = const_cast<char *>(bundle->constData());
+        blob.len = size_t(bundle->size());
+        blob.flags = CURL_BLOB_NOCOPY; // `bundle` outlives the transfer
+        curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &blob);
+    }
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(request.timeouts.connect.count()));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(request.timeouts.overall.count()));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, readSeconds);
+    if (request.basicAuth) {
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
+        curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
+    }
+    if (request.method == HttpRequest::Method::Post) {
+        curl_easy_setopt(curl, CURLOPT_POST, 1L);
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.constData());
+    } else {
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    }
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+
+    const CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK) {
+        if (transfer.tooLarge)
+            transfer.reply.fault = QStringLiteral("Resposta maior que %1 bytes").arg(request.maxReplyBytes);
+        else if (errorText[0] != '\0')
+            transfer.reply.fault = QString::fromUtf8(errorText);
+        else
+            transfer.reply.fault = QString::fromUtf8(curl_easy_strerror(code));
+        transfer.reply.body.clear();
+        return transfer.reply;
+    }
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    transfer.reply.status = int(status);
+    return transfer.reply;
+}
+
+} // namespace brisfold
