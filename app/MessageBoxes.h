@@ -15,6 +15,16 @@ public:
 
     // A message with an OK button and no icon, captioned with the application's title.
     virtual void showMessage(QWidget *parent, const QString &text);
+
+    // `PerguntaComTempo`: a Yes/No question that counts as not Yes when nobody answers in time.
+    virtual bool PerguntaComTempo(QWidget *parent, const QString &text);
+
+    static constexpr int questionTimeoutMs = 5000;
 };
+
+// The timed question itself: a modal Yes/No box without icon, captioned with the application's
+// title. When `timeoutMs` passes first, the program's active window, which is then the box, is
+// asked to close; while another program is active the box waits for an answer.
+bool askWithTimeout(QWidget *parent, const QString &text, int timeoutMs);
 
 } // namespace brisfold

@@ -3,9 +3,14 @@
 #include "BuildConfig.h"
 #include "app/MessageBoxes.h"
 #include "app/PictureView.h"
+#include "courier/PaymentTypes.h"
+#include "marketplace/TFCadastroDelivery.h"
 #include "platform/Platform.h"
+#include "store/BracketedList.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -227,6 +232,14 @@ void TMainForm::buildLayout()
 
     setCentralWidget(Panel2);
 
+    connect(SpeedButton5, &QToolButton::clicked, this, &TMainForm::SpeedButton5Click);
+    connect(SpeedButton2, &QPushButton::clicked, this, &TMainForm::SpeedButton2Click);
+    connect(CheckBoxRebimentoAutomatico, &QCheckBox::clicked, this, &TMainForm::CheckBoxRebimentoAutomaticoClick);
+    connect(ComboBoxAgendar, &QLineEdit::textChanged, this, &TMainForm::ComboBoxAgendarChange);
+    connect(ComboBoxCategorias, &QComboBox::activated, this, &TMainForm::ComboBoxCategoriasChange);
+    connect(ComboBoxPagamentos, &QComboBox::activated, this, &TMainForm::ComboBoxPagamentosChange);
+    connect(ComboBoxRetorno, &QComboBox::activated, this, &TMainForm::ComboBoxPagamentosChange);
+
     // Status bar: the countdown and the activity of the background cycle.
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(31);
@@ -360,7 +373,201 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 
 void TMainForm::Button4Click()
 {
-    // The sign-in lands here.
+    // Enter in the minutes box can arrive while a sign-in is still waiting for the platform.
+    if (signingIn_)
+        return;
+    signingIn_ = true;
+    LabelErro->clear();
+    if (EditEmail->text().isEmpty() && EditSenha->text().isEmpty()) {
+        LabelErro->setText(QStringLiteral("Usuário e/ou senhas inválidos."));
+        signingIn_ = false;
+        return;
+    }
+    setConnecting(true);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    const QString result = CourierClient(courierSettings)
+                               .ConsultaEmpresa(vpTokenMachine, EditEmail->text(), EditSenha->text(), FDConnection,
+                                                CheckBoxAutoConect->isChecked());
+    QCoreApplication::processEvents();
+    if (result != QStringLiteral("TRUE")) {
+        LabelErro->setText(result);
+        platform_.bringToFront(windowHandle());
+    } else {
+        enterSignedIn();
+    }
+    setConnecting(false);
+    signingIn_ = false;
+}
+
+void TMainForm::setConnecting(bool connecting)
+{
+    Button4->setEnabled(!connecting);
+    Button4->setText(connecting ? QStringLiteral("CONECTANDO") : QStringLiteral("ENTRAR"));
+    EditEmail->setEnabled(!connecting);
+    EditSenha->setEnabled(!connecting);
+    CheckBoxAutoConect->setEnabled(!connecting);
+}
+
+void TMainForm::enterSignedIn()
+{
+    try {
+        const ResultSet status = FDConnection.query("SELECT * FROM EMPRESA");
+        if (status.isEmpty() || status.text(0, u"STATUS") != QStringLiteral("A")) {
+            LabelErro->setText(QStringLiteral("Empresa inativada pela ") + vpEmpresa);
+            platform_.bringToFront(windowHandle());
+            return;
+        }
+
+        vLogado = true;
+        DBCtrlGrid1->hide();
+        Logado(true);
+        Label6PEDIDOS->setText(QStringLiteral("PEDIDOS"));
+
+        const ResultSet empresa = FDConnection.query("SELECT * FROM EMPRESA");
+        LabelEmpresa->setText(empresa.text(0, u"NOME"));
+        LabelCIDADE->setText(empresa.text(0, u"CIDADE") + QStringLiteral(" - ") + empresa.text(0, u"UF"));
+        ComboBoxPagamentos->clear();
+        ComboBoxPagamentos->addItems(PaymentTypes::namesForCodes(SepararLista(empresa.text(0, u"TIPOSPAGAMENTOS"))));
+        ComboBoxPagamentos->setCurrentIndex(ComboBoxPagamentos->count() > 0 ? 0 : -1);
+        ComboBoxCategorias->clear();
+        ComboBoxCategorias->addItems(SepararLista(empresa.text(0, u"CATEGORIAS")));
+        ComboBoxCategorias->setCurrentIndex(ComboBoxCategorias->count() > 0 ? 0 : -1);
+
+        FDConnection.execute(" DELETE FROM PEDIDOS \n"
+                             "WHERE DATAHORA < strftime('%Y-%m-%d %H:%M:%S', 'now', '-2 days')");
+        showStoredSettings();
+
+        if (FDConnection.query("SELECT * FROM CONFIGDELIVERY").isEmpty() && cadastroDelivery_)
+            cadastroDelivery_->showModal();
+        LabelErro->clear();
+    } catch (const DatabaseError &e) {
+        messages_.showMessage(this, e.text());
+    }
+}
+
+void TMainForm::showStoredSettings()
+{
+    const ResultSet settings = FDConnection.query("SELECT * FROM CONFIGURACAO");
+    const bool stored = !settings.isEmpty();
+    auto storedText = [&](QStringView column) { return stored ? settings.text(0, column) : QString(); };
+    // A stored default the company no longer offers falls back to the first entry.
+    auto select = [](QComboBox *list, const QString &text) {
+        const int index = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        list->setCurrentIndex(index >= 0 ? index : (list->count() > 0 ? 0 : -1));
+    };
+
+    showingSettings_ = true;
+    select(ComboBoxCategorias, storedText(u"CATEGORIAPADRAO"));
+    select(ComboBoxPagamentos, storedText(u"PAGAMENTOPADRAO"));
+    const QString minutes = storedText(u"TEMPOAGENDAMENTO");
+    ComboBoxAgendar->setText(minutes.isEmpty() ? QStringLiteral("60") : minutes);
+    select(ComboBoxRetorno, storedText(u"RETORNOPADRAO"));
+    CheckBoxRebimentoAutomatico->setChecked(stored && settings.integer(0, u"SOLICITACAOAUTOMATICO") == 1);
+    showingSettings_ = false;
+}
+
+void TMainForm::GravaConfiguracao()
+{
+    const QString categoria = ComboBoxCategorias->currentText();
+    const QString pagamento = ComboBoxPagamentos->currentText();
+    const QString tempo = ComboBoxAgendar->text();
+    const QString retorno = ComboBoxRetorno->currentText();
+    const qint64 automatico = CheckBoxRebimentoAutomatico->isChecked() ? 1 : 0;
+    try {
+        // One transaction, so a failed insert never leaves the settings without a row.
+        FDConnection.transaction([&] {
+            FDConnection.execute("DELETE FROM CONFIGURACAO");
+            FDConnection.execute("INSERT INTO CONFIGURACAO (NOME,SOLICITACAOAUTOMATICO,TEMPOAGENDAMENTO,CATEGORIAPADRAO,"
+                                 "PAGAMENTOPADRAO,RETORNOPADRAO) VALUES (:NOME,:SOLICITACAOAUTOMATICO,:TEMPOAGENDAMENTO,"
+                                 ":CATEGORIAPADRAO,:PAGAMENTOPADRAO,:RETORNOPADRAO)",
+                                 {{":NOME", QStringLiteral("PADRAO")},
+                                  {":SOLICITACAOAUTOMATICO", automatico},
+                                  {":TEMPOAGENDAMENTO", tempo},
+                                  {":CATEGORIAPADRAO", categoria},
+                                  {":PAGAMENTOPADRAO", pagamento},
+                                  {":RETORNOPADRAO", retorno}});
+        });
+    } catch (const DatabaseError &e) {
+        messages_.showMessage(this, e.text());
+    }
+}
+
+void TMainForm::ComboBoxAgendarChange()
+{
+    const QString text = ComboBoxAgendar->text();
+    if (text.isEmpty())
+        return;
+    bool whole = false;
+    const int minutes = text.toInt(&whole);
+    if (!whole) {
+        messages_.showMessage(this, QStringLiteral("'%1' não é um valor inteiro válido").arg(text));
+        return;
+    }
+    // A correction is itself a change: the rule runs again on the corrected text.
+    if (minutes > 120) {
+        ComboBoxAgendar->setText(QStringLiteral("120"));
+        return;
+    }
+    if (minutes <= 0) {
+        ComboBoxAgendar->setText(QStringLiteral("5"));
+        return;
+    }
+    if (!showingSettings_)
+        GravaConfiguracao();
+}
+
+void TMainForm::ComboBoxCategoriasChange()
+{
+    GravaConfiguracao();
+}
+
+void TMainForm::ComboBoxPagamentosChange()
+{
+    GravaConfiguracao();
+}
+
+void TMainForm::CheckBoxRebimentoAutomaticoClick()
+{
+    TimerPedidos->setInterval(1);
+    TimerPedidos->start();
+    GravaConfiguracao();
+    PanelMenu->setFixedHeight(menuPanelHeight);
+}
+
+void TMainForm::SpeedButton5Click()
+{
+    if (!messages_.PerguntaComTempo(this, QStringLiteral("Deseja sair da conta? ")))
+        return;
+    vLogado = false;
+    Logado(false);
+    EditEmail->setFocus();
+    EditSenha->clear();
+    try {
+        FDConnection.execute("DELETE FROM EMPRESA");
+    } catch (const DatabaseError &e) {
+        messages_.showMessage(this, e.text());
+    }
+}
+
+void TMainForm::SpeedButton2Click()
+{
+    if (cadastroDelivery_)
+        cadastroDelivery_->showNotice(QString());
+}
+
+bool TMainForm::FormCloseQuery()
+{
+    return messages_.PerguntaComTempo(
+        this, QStringLiteral("A integração irá para de funcionar! Deseja encerrar a aplicação? "));
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    if (FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
 }
 
 void TMainForm::TimerLoginTimer()
@@ -394,7 +601,10 @@ void TMainForm::TimerCountDeliveryTimer()
 
 void TMainForm::TimerCadastroEntregaTimer()
 {
-    // The hand-over to the credentials dialog lands here.
+    TimerCadastroEntrega->stop();
+    platform_.bringToFront(windowHandle());
+    if (cadastroDelivery_)
+        cadastroDelivery_->showNotice(QStringLiteral("LOGIN E SENHA AIQFOME INCORRETO"));
 }
 
 void TMainForm::VirtualImage1Click()

@@ -2,6 +2,7 @@
 
 #include "app/ImageCollection.h"
 #include "app/ProgramFolder.h"
+#include "courier/CourierClient.h"
 #include "store/Database.h"
 
 #include <QMainWindow>
@@ -43,6 +44,9 @@ public:
     void Logado(bool V);
     void VariaveisPadrao();
     void RegistraInicioAutomatico();
+    void GravaConfiguracao();
+    // Asks the closing question; true when the window may close.
+    bool FormCloseQuery();
 
     Platform &platform() const { return platform_; }
     MessageBoxes &messages() const { return messages_; }
@@ -55,6 +59,9 @@ public:
     QString vpUrlEmpresa;
     QString vpTokenMachine;
     int vpIndexLogo = 0;
+
+    // Where the courier platform is reached; tests point it at a fake.
+    CourierSettings courierSettings = CourierSettings::fromBuild();
 
     Database FDConnection;
     ImageCollection ImageCollection1;
@@ -104,10 +111,18 @@ public slots:
     void TimerCadastroEntregaTimer();
     void TimerVersaoTimer();
 
+    void SpeedButton5Click();
+    void SpeedButton2Click();
+    void CheckBoxRebimentoAutomaticoClick();
+    void ComboBoxAgendarChange();
+    void ComboBoxCategoriasChange();
+    void ComboBoxPagamentosChange();
+
 private slots:
     void VirtualImage1Click();
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -118,6 +133,10 @@ private:
     void FormCreate();
     void FormShow();
     void FormResize();
+    void setConnecting(bool connecting);
+    // The signed-in face after the platform accepted the sign-in; false when the company is inactive.
+    void enterSignedIn();
+    void showStoredSettings();
     // Runs on a short-lived worker thread: consumes the second-start signal file.
     static bool VerificaSinalAbertura(const QString &signalFile, Platform &platform);
     void signalCheckFinished(bool signalled);
@@ -128,6 +147,8 @@ private:
     TFEntrega *entrega_ = nullptr;
     TFCadastroDelivery *cadastroDelivery_ = nullptr;
     bool shown_ = false;
+    bool signingIn_ = false;
+    bool showingSettings_ = false; // settings shown from the database are no change by the user
     std::unique_ptr<QThread> signalCheck_;
 };
 

@@ -9,6 +9,10 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QSessionManager>
+#include <QTranslator>
 
 using namespace brisfold;
 
@@ -33,6 +37,11 @@ int main(int argc, char **argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brisfold"));
     QApplication::setApplicationDisplayName(QStringLiteral("Brisfold"));
+    // Qt's own texts (the Yes and No of a question) in the user's language.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     MessageBoxes messages;
     if (const QString themeError = applyTabletDark(application); !themeError.isEmpty())
         messages.showMessage(nullptr, themeError);
@@ -43,6 +52,14 @@ int main(int argc, char **argv)
         auto *entrega = new TFEntrega(mainForm);
         auto *cadastroDelivery = new TFCadastroDelivery(mainForm);
         mainForm.setDialogs(entrega, cadastroDelivery);
+        // The end of the desktop session asks the closing question too; unanswered, it is refused.
+        QObject::connect(&application, &QGuiApplication::commitDataRequest, &mainForm,
+                         [&mainForm](QSessionManager &manager) {
+                             if (!manager.allowsInteraction() || !mainForm.FormCloseQuery())
+                                 manager.cancel();
+                             else
+                                 manager.release();
+                         });
         mainForm.show();
         exitCode = QApplication::exec();
     }

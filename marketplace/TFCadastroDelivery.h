@@ -2,11 +2,16 @@
 
 #include <QDialog>
 
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
 namespace brisfold {
 
+class PictureView;
 class TMainForm;
 
-// The dialog that keeps the marketplace credentials.
+// The dialog that keeps the marketplace credentials in the first row of CONFIGDELIVERY.
 class TFCadastroDelivery final : public QDialog
 {
     Q_OBJECT
@@ -15,8 +20,29 @@ class TFCadastroDelivery final : public QDialog
 public:
     explicit TFCadastroDelivery(TMainForm &mainForm);
 
+    // Shows the dialog without blocking the main window; already visible, it only comes to
+    // the front and keeps what was typed.
+    void showNotice(const QString &notice);
+    // Shows the dialog modally and returns when it has closed.
+    void showModal();
+
+    QLabel *Label3 = nullptr;
+    PictureView *Logo = nullptr;
+    QLineEdit *EditLogin = nullptr;
+    QLineEdit *EditSenha = nullptr;
+    QPushButton *Button4 = nullptr;
+
+public slots:
+    void Button4Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void FormShow();
+
     TMainForm &mainForm_;
+    qint64 rowId_ = -1; // the row being edited: the table's first
 };
 
 } // namespace brisfold

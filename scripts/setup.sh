@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git
-  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
   libsqlitecpp-dev libsqlite3-dev sqlite3
   libcurl4-openssl-dev libssl-dev openssl ca-certificates
   rapidjson-dev libicu-dev libcpp-httplib-dev
