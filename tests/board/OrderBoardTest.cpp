@@ -302,6 +302,27 @@ TEST_F(BoardTest, FourCardsFillTheGridAtAnyHeight)
     EXPECT_EQ(board.grid()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 }
 
+TEST_F(BoardTest, CurrentOrderMovedByARefreshIsScrolledIntoView)
+{
+    for (int i = 0; i < 8; ++i)
+        addOrder(QString::number(i));
+    board.TimerPedidosTimer();
+    showWindow();
+    makeCurrent(0);
+    ASSERT_EQ(board.grid()->verticalScrollBar()->value(), 0);
+    setMark(board.currentOrder()->order.ID, "MACHINE");
+    board.TimerPedidosTimer();
+    QApplication::processEvents();
+    EXPECT_EQ(currentIdPedido(), QStringLiteral("7"));
+    EXPECT_EQ(board.grid()->currentIndex().row(), 7);
+    EXPECT_TRUE(
+        board.grid()->viewport()->rect().contains(board.grid()->visualRect(board.grid()->currentIndex())));
+
+    // Scrolling by the bar keeps the current order among the visible cards.
+    board.grid()->verticalScrollBar()->setValue(0);
+    EXPECT_EQ(board.grid()->currentIndex().row(), 3);
+}
+
 TEST_F(BoardTest, MouseWheelMovesTheCurrentOrderOverTheGridOnly)
 {
     for (int i = 0; i < 8; ++i)
