@@ -11,6 +11,8 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
+#include <algorithm>
+#include <cstdlib>
 
 namespace brisfold {
 

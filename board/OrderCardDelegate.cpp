@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolTip>
+#include <algorithm>
 
 namespace brisfold {
 

@@ -5,6 +5,7 @@
 
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <algorithm>
 
 namespace brisfold {
 
