@@ -3,7 +3,7 @@
 #include "BuildConfig.h"
 
 #include <QFile>
-#include <algorithm>
+#include <chrono>
 #include <curl/curl.h>
 #include <memory>
 #include <mutex>
@@ -106,10 +106,40 @@ long curlTlsMax(TlsVersion v)
 
 struct Transfer
 {
+    CURL *curl = nullptr;
     HttpReply reply;
     qint64 maxBytes = 0;
     bool tooLarge = false;
+
+    // Read time-out: no byte either way for this long once the connection stands.
+    std::chrono::milliseconds readTimeout{0};
+    std::chrono::steady_clock::time_point lastActivity = std::chrono::steady_clock::now();
+    curl_off_t lastDown = 0;
+    curl_off_t lastUp = 0;
+    bool readTimedOut = false;
 };
+
+// curl's own low-speed check averages over several seconds, so a reply that stops after its
+// first bytes would be waited on far longer than the read time-out; this counts silence instead.
+int onProgress(void *userdata, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up)
+{
+    auto *transfer = static_cast<Transfer *>(userdata);
+    const auto now = std::chrono::steady_clock::now();
+    // Until the connection stands the connect time-out is in charge.
+    curl_off_t connected = 0;
+    curl_easy_getinfo(transfer->curl, CURLINFO_CONNECT_TIME_T, &connected);
+    if (connected == 0 || down != transfer->lastDown || up != transfer->lastUp) {
+        transfer->lastDown = down;
+        transfer->lastUp = up;
+        transfer->lastActivity = now;
+        return 0;
+    }
+    if (now - transfer->lastActivity >= transfer->readTimeout) {
+        transfer->readTimedOut = true;
+        return 1; // aborts the transfer
+    }
+    return 0;
+}
 
 size_t onBody(char *data, size_t size, size_t count, void *userdata)
 {
@@ -187,7 +217,6 @@ HttpReply HttpClient::perform(const HttpRequest &request)
     const QByteArray user = request.basicAuth ? request.basicAuth->user.toUtf8() : QByteArray();
     const QByteArray password = request.basicAuth ? request.basicAuth->password.toUtf8() : QByteArray();
     const auto bundle = trustBundle();
-    const long readSeconds = std::max<long>(1, long((request.timeouts.read.count() + 999) / 1000));
 
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -210,8 +239,11 @@ HttpReply HttpClient::perform(const HttpRequest &request)
     }
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(request.timeouts.connect.count()));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(request.timeouts.overall.count()));
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, readSeconds);
+    transfer.curl = curl;
+    transfer.readTimeout = request.timeouts.read;
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
     if (request.basicAuth) {
         curl_easy_setopt(curl, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
         curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
@@ -233,6 +265,9 @@ HttpReply HttpClient::perform(const HttpRequest &request)
     if (code != CURLE_OK) {
         if (transfer.tooLarge)
             transfer.reply.fault = QStringLiteral("Resposta maior que %1 bytes").arg(request.maxReplyBytes);
+        else if (transfer.readTimedOut)
+            transfer.reply.fault = QStringLiteral("Read timed out: nothing received for %1 ms")
+                                       .arg(request.timeouts.read.count());
         else if (errorText[0] != '\0')
             transfer.reply.fault = QString::fromUtf8(errorText);
         else

@@ -22,7 +22,7 @@ enum class TlsVersion
 struct HttpTimeouts
 {
     std::chrono::milliseconds connect{10000};
-    // No byte received for this long ends the request; whole seconds, at least one.
+    // No byte sent or received for this long, once connected, ends the request.
     std::chrono::milliseconds read{10000};
     // A service that drips its reply must not hold the caller for good.
     std::chrono::milliseconds overall{60000};
