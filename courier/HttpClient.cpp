@@ -3,6 +3,7 @@
 #include "BuildConfig.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <chrono>
 #include <curl/curl.h>
 #include <memory>
@@ -60,7 +61,8 @@ std::shared_ptr<const QByteArray> trustBundle()
 {
     Trust &t = trust();
     std::lock_guard lock(t.mutex);
-    if (!t.loaded) {
+    // A bundle that was missing may appear later (the sandbox writes its own at start-up).
+    if (!t.loaded || (!t.bundle && !t.extraCaFile.isEmpty() && QFileInfo(t.extraCaFile).size() > 0)) {
         t.loaded = true;
         t.bundle.reset();
         const QByteArray extra = readFile(t.extraCaFile);
