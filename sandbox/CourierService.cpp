@@ -473,8 +473,19 @@ void CourierService::book(const httplib::Request &req, httplib::Response &res)
             textOf(stop, "bairro_parada", where, false);
             textOf(stop, "cidade_parada", where, false);
             textOf(stop, "estado_parada", where, false);
-            auto lat = numberOf(stop, "lat_parada", where);
-            auto lng = numberOf(stop, "lng_parada", where);
+            // An order without coordinates comes with null ones; the platform then places the address itself.
+            std::optional<double> lat, lng;
+            bool placed = stop.HasMember("lat_parada") && stop["lat_parada"].IsNull() &&
+                          stop.HasMember("lng_parada") && stop["lng_parada"].IsNull();
+            if (placed) {
+                double geoLat = 0, geoLng = 0;
+                geocode(*company, address, geoLat, geoLng);
+                lat = geoLat;
+                lng = geoLng;
+            } else {
+                lat = numberOf(stop, "lat_parada", where);
+                lng = numberOf(stop, "lng_parada", where);
+            }
             if (i == 0) {
                 booking.cliente = name;
                 booking.telefone = phone;
