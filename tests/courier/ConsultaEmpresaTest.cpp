@@ -153,7 +153,7 @@ TEST_F(CourierTest, ConsultaEmpresaLeavesTheRowAloneWhenTheReplyIsBad)
 
 TEST_F(CourierTest, ConsultaEmpresaSurvivesHostileButValidReplies)
 {
-    // Several megabytes, deep nesting where nothing is read, and bytes that are not UTF-8.
+    // Several megabytes, deep nesting where nothing is read, bytes that are not UTF-8, another charset.
     QByteArray huge = "[";
     for (int i = 0; i < 200000; ++i)
         huge += (i ? "," : "") + QByteArray(R"({"nome":"Moto"})");
@@ -168,17 +168,22 @@ TEST_F(CourierTest, ConsultaEmpresaSurvivesHostileButValidReplies)
         QByteArray body;
         const char *column;
         QString value;
+        QByteArray contentType = "application/json; charset=UTF-8";
     } cases[] = {
         {"several megabytes", profile("[]", huge), "CATEGORIAS",
          QStringLiteral("[Moto] ").repeated(37).left(255)},
         {"deeply nested member", profile("[]", "[]", deep), "DOCUMENTO", QStringLiteral("1")},
         {"invalid UTF-8", profile("[]", "[]", badUtf8), "NOME", QStringLiteral("Bom ?? Sabor")},
+        {"declared Latin-1", profile("[]", "[]", "\"documento\":\"1\",\"nome\":\"Jo\xe3o\""), "NOME",
+         QStringLiteral("Joao"), "application/json; charset=ISO-8859-1"},
         {"wrong kinds read as text", profile("[]", "[]", R"("documento":{"n":1},"nome":false,"uf":null)"),
          "NOME", QStringLiteral("false")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        fake.setReply("GET", path, FakeReply::json(c.body));
+        FakeReply reply = FakeReply::json(c.body);
+        reply.contentType = c.contentType;
+        fake.setReply("GET", path, reply);
         EXPECT_EQ(client().ConsultaEmpresa(platformKey, companyEmail, companyPassword, db(), true), u"TRUE");
         EXPECT_EQ(column(db(), c.column), c.value);
     }
