@@ -182,6 +182,12 @@ bool Sandbox::start(std::string &error)
         // The courier client offers TLS 1.0 to 1.2, the marketplace client 1.2 only: 1.2 must stay on.
         SSL_CTX_set_min_proto_version(server->ssl_context(), TLS1_2_VERSION);
         configure(*server, faults, courierSide);
+        // Without SO_REUSEPORT, which the library sets by default: a second sandbox on the same port must
+        // fail rather than share the connections with the first and split the state.
+        server->set_socket_options([](socket_t sock) {
+            int yes = 1;
+            setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        });
         if (wanted == 0) {
             port = server->bind_to_any_port(options_.host);
         } else {
