@@ -3,6 +3,8 @@
 #include "BuildConfig.h"
 #include "app/MessageBoxes.h"
 #include "app/PictureView.h"
+#include "board/OrderBoard.h"
+#include "board/OrderGrid.h"
 #include "courier/PaymentTypes.h"
 #include "marketplace/TFCadastroDelivery.h"
 #include "platform/Platform.h"
@@ -17,7 +19,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStatusBar>
@@ -65,6 +66,14 @@ TMainForm::TMainForm(Platform &platform, MessageBoxes &messages, ProgramFolder f
     setObjectName(QStringLiteral("MainForm"));
     buildLayout();
     createTimers();
+    board_ = new OrderBoard(
+        FDConnection, Label6PEDIDOS, TimerPedidos, [this] { return vLogado; },
+        [this] { return CheckBoxRebimentoAutomatico->isChecked(); }, messages_, ImageCollection1,
+        PanelPedidos, this);
+    DBCtrlGrid1 = board_->grid();
+    ordersLayout_->addWidget(DBCtrlGrid1, 1);
+    connect(board_, &OrderBoard::requestImageClicked, this, &TMainForm::VirtualImage3Click);
+    connect(board_, &OrderBoard::marketplaceLogoClicked, this, &TMainForm::VirtualImage2Click);
     FormCreate();
 }
 
@@ -223,10 +232,7 @@ void TMainForm::buildLayout()
     ordersHeader->addWidget(Label6PEDIDOS, 1);
     ordersHeader->addSpacing(SpeedButton2->sizeHint().width());
     orders->addLayout(ordersHeader);
-    DBCtrlGrid1 = new QListView(PanelPedidos);
-    DBCtrlGrid1->setObjectName(QStringLiteral("DBCtrlGrid1"));
-    DBCtrlGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    orders->addWidget(DBCtrlGrid1, 1);
+    ordersLayout_ = orders;
     column->addWidget(PanelPedidos, 1);
     column->addStretch(0);
 
@@ -234,7 +240,8 @@ void TMainForm::buildLayout()
 
     connect(SpeedButton5, &QToolButton::clicked, this, &TMainForm::SpeedButton5Click);
     connect(SpeedButton2, &QPushButton::clicked, this, &TMainForm::SpeedButton2Click);
-    connect(CheckBoxRebimentoAutomatico, &QCheckBox::clicked, this, &TMainForm::CheckBoxRebimentoAutomaticoClick);
+    connect(CheckBoxRebimentoAutomatico, &QCheckBox::clicked, this,
+            &TMainForm::CheckBoxRebimentoAutomaticoClick);
     connect(ComboBoxAgendar, &QLineEdit::textChanged, this, &TMainForm::ComboBoxAgendarChange);
     connect(ComboBoxCategorias, &QComboBox::activated, this, &TMainForm::ComboBoxCategoriasChange);
     connect(ComboBoxPagamentos, &QComboBox::activated, this, &TMainForm::ComboBoxPagamentosChange);
@@ -387,8 +394,8 @@ void TMainForm::Button4Click()
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     const QString result = CourierClient(courierSettings)
-                               .ConsultaEmpresa(vpTokenMachine, EditEmail->text(), EditSenha->text(), FDConnection,
-                                                CheckBoxAutoConect->isChecked());
+                               .ConsultaEmpresa(vpTokenMachine, EditEmail->text(), EditSenha->text(),
+                                                FDConnection, CheckBoxAutoConect->isChecked());
     QCoreApplication::processEvents();
     if (result != QStringLiteral("TRUE")) {
         LabelErro->setText(result);
@@ -420,7 +427,7 @@ void TMainForm::enterSignedIn()
         }
 
         vLogado = true;
-        DBCtrlGrid1->hide();
+        board_->reopen();
         Logado(true);
         Label6PEDIDOS->setText(QStringLiteral("PEDIDOS"));
 
@@ -428,7 +435,8 @@ void TMainForm::enterSignedIn()
         LabelEmpresa->setText(empresa.text(0, u"NOME"));
         LabelCIDADE->setText(empresa.text(0, u"CIDADE") + QStringLiteral(" - ") + empresa.text(0, u"UF"));
         ComboBoxPagamentos->clear();
-        ComboBoxPagamentos->addItems(PaymentTypes::namesForCodes(SepararLista(empresa.text(0, u"TIPOSPAGAMENTOS"))));
+        ComboBoxPagamentos->addItems(
+            PaymentTypes::namesForCodes(SepararLista(empresa.text(0, u"TIPOSPAGAMENTOS"))));
         ComboBoxPagamentos->setCurrentIndex(ComboBoxPagamentos->count() > 0 ? 0 : -1);
         ComboBoxCategorias->clear();
         ComboBoxCategorias->addItems(SepararLista(empresa.text(0, u"CATEGORIAS")));
@@ -478,15 +486,16 @@ void TMainForm::GravaConfiguracao()
         // One transaction, so a failed insert never leaves the settings without a row.
         FDConnection.transaction([&] {
             FDConnection.execute("DELETE FROM CONFIGURACAO");
-            FDConnection.execute("INSERT INTO CONFIGURACAO (NOME,SOLICITACAOAUTOMATICO,TEMPOAGENDAMENTO,CATEGORIAPADRAO,"
-                                 "PAGAMENTOPADRAO,RETORNOPADRAO) VALUES (:NOME,:SOLICITACAOAUTOMATICO,:TEMPOAGENDAMENTO,"
-                                 ":CATEGORIAPADRAO,:PAGAMENTOPADRAO,:RETORNOPADRAO)",
-                                 {{":NOME", QStringLiteral("PADRAO")},
-                                  {":SOLICITACAOAUTOMATICO", automatico},
-                                  {":TEMPOAGENDAMENTO", tempo},
-                                  {":CATEGORIAPADRAO", categoria},
-                                  {":PAGAMENTOPADRAO", pagamento},
-                                  {":RETORNOPADRAO", retorno}});
+            FDConnection.execute(
+                "INSERT INTO CONFIGURACAO (NOME,SOLICITACAOAUTOMATICO,TEMPOAGENDAMENTO,CATEGORIAPADRAO,"
+                "PAGAMENTOPADRAO,RETORNOPADRAO) VALUES (:NOME,:SOLICITACAOAUTOMATICO,:TEMPOAGENDAMENTO,"
+                ":CATEGORIAPADRAO,:PAGAMENTOPADRAO,:RETORNOPADRAO)",
+                {{":NOME", QStringLiteral("PADRAO")},
+                 {":SOLICITACAOAUTOMATICO", automatico},
+                 {":TEMPOAGENDAMENTO", tempo},
+                 {":CATEGORIAPADRAO", categoria},
+                 {":PAGAMENTOPADRAO", pagamento},
+                 {":RETORNOPADRAO", retorno}});
         });
     } catch (const DatabaseError &e) {
         messages_.showMessage(this, e.text());
@@ -586,7 +595,7 @@ void TMainForm::TimerLoginAutomaticoTimer()
 
 void TMainForm::TimerPedidosTimer()
 {
-    // The board refresh lands here.
+    board_->TimerPedidosTimer();
 }
 
 void TMainForm::TimerDeliveryTimer()
@@ -610,6 +619,16 @@ void TMainForm::TimerCadastroEntregaTimer()
 void TMainForm::VirtualImage1Click()
 {
     platform_.openWebPage(vpUrlEmpresa);
+}
+
+void TMainForm::VirtualImage2Click()
+{
+    platform_.openWebPage(QString::fromUtf8(config::marketplaceWebUrl) + QStringLiteral("/pedidos"));
+}
+
+void TMainForm::VirtualImage3Click()
+{
+    // The dispatch dialog lands here.
 }
 
 bool TMainForm::VerificaSinalAbertura(const QString &signalFile, Platform &platform)

@@ -13,15 +13,17 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QListView;
 class QPushButton;
 class QThread;
 class QTimer;
 class QToolButton;
+class QVBoxLayout;
 
 namespace brisfold {
 
 class MessageBoxes;
+class OrderBoard;
+class OrderGrid;
 class Platform;
 class PictureView;
 class TFCadastroDelivery;
@@ -52,6 +54,7 @@ public:
     MessageBoxes &messages() const { return messages_; }
     const ProgramFolder &folder() const { return folder_; }
     const ImageCollection &images() const { return ImageCollection1; }
+    OrderBoard &board() const { return *board_; }
 
     // Fields that the other windows and the background cycle read.
     bool vLogado = false;
@@ -87,7 +90,7 @@ public:
     QLabel *LabelAvisos = nullptr;
     QPushButton *SpeedButton2 = nullptr;
     QLabel *Label6PEDIDOS = nullptr;
-    QListView *DBCtrlGrid1 = nullptr;
+    OrderGrid *DBCtrlGrid1 = nullptr;
     QLabel *StatusPanel0 = nullptr;
     QLabel *StatusPanel1 = nullptr;
 
@@ -120,6 +123,8 @@ public slots:
 
 private slots:
     void VirtualImage1Click();
+    void VirtualImage2Click();
+    void VirtualImage3Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -146,6 +151,8 @@ private:
     ProgramFolder folder_;
     TFEntrega *entrega_ = nullptr;
     TFCadastroDelivery *cadastroDelivery_ = nullptr;
+    OrderBoard *board_ = nullptr;
+    QVBoxLayout *ordersLayout_ = nullptr;
     bool shown_ = false;
     bool signingIn_ = false;
     bool showingSettings_ = false; // settings shown from the database are no change by the user

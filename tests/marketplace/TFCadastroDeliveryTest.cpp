@@ -1,5 +1,6 @@
-#include "app/TMainForm.h"
 #include "marketplace/TFCadastroDelivery.h"
+
+#include "app/TMainForm.h"
 #include "support/FakePlatform.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/TestDatabase.h"
@@ -9,7 +10,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
 #include <gtest/gtest.h>
 
 using namespace brisfold;
@@ -33,8 +33,8 @@ protected:
         const ResultSet r = t.db().query("SELECT * FROM CONFIGDELIVERY ORDER BY ID");
         QStringList out;
         for (int i = 0; i < r.rowCount(); ++i)
-            out.append(r.text(i, u"IDORIGEM") + u'|' + r.text(i, u"ORIGEM") + u'|' + r.text(i, u"LOGIN") + u'|' +
-                       r.text(i, u"SENHA") + u'|' + r.text(i, u"TOKEN"));
+            out.append(r.text(i, u"IDORIGEM") + u'|' + r.text(i, u"ORIGEM") + u'|' + r.text(i, u"LOGIN") +
+                       u'|' + r.text(i, u"SENHA") + u'|' + r.text(i, u"TOKEN"));
         return out.join(u';');
     }
 
@@ -63,7 +63,8 @@ TEST_F(CredentialsDialog, FirstShowingStoresAnEmptyRowAndTheCloseBoxSavesNothing
 
 TEST_F(CredentialsDialog, SavingStoresTheFirstRowAndAsksForAnImmediateCheck)
 {
-    t.db().execute("INSERT INTO CONFIGDELIVERY (IDORIGEM,ORIGEM,LOGIN,SENHA,TOKEN) VALUES (1,'AIQFOME','velho','v','tok')");
+    t.db().execute("INSERT INTO CONFIGDELIVERY (IDORIGEM,ORIGEM,LOGIN,SENHA,TOKEN) VALUES "
+                   "(1,'AIQFOME','velho','v','tok')");
     t.db().execute("INSERT INTO CONFIGDELIVERY (LOGIN) VALUES ('segunda')");
     form.SpeedButton2Click();
     EXPECT_EQ(dialog->EditLogin->text(), QStringLiteral("velho"));
