@@ -130,7 +130,8 @@ void TFCadastroDelivery::Button4Click()
                                         {":SENHA", EditSenha->text()},
                                         {":ID", rowId_}});
         if (changed == 0) {
-            db.execute("INSERT INTO CONFIGDELIVERY (IDORIGEM,ORIGEM,LOGIN,SENHA) VALUES (:IDORIGEM,:ORIGEM,:LOGIN,:SENHA)",
+            db.execute("INSERT INTO CONFIGDELIVERY (IDORIGEM,ORIGEM,LOGIN,SENHA) VALUES "
+                       "(:IDORIGEM,:ORIGEM,:LOGIN,:SENHA)",
                        {{":IDORIGEM", qint64(1)},
                         {":ORIGEM", QStringLiteral("AIQFOME")},
                         {":LOGIN", EditLogin->text()},
