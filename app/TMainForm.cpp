@@ -72,6 +72,8 @@ TMainForm::TMainForm(Platform &platform, MessageBoxes &messages, ProgramFolder f
         PanelPedidos, this);
     DBCtrlGrid1 = board_->grid();
     ordersLayout_->addWidget(DBCtrlGrid1, 1);
+    // Keeps the count line at the top while the grid is hidden.
+    ordersLayout_->addStretch(0);
     connect(board_, &OrderBoard::requestImageClicked, this, &TMainForm::VirtualImage3Click);
     connect(board_, &OrderBoard::marketplaceLogoClicked, this, &TMainForm::VirtualImage2Click);
     FormCreate();
