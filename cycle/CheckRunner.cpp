@@ -1,0 +1,82 @@
+#include "CheckRunner.h"
+
+#include <QMetaObject>
+
+namespace brisfold {
+
+// Carries the worker's reports to the runner's thread; queued, so the worker never waits on
+// the UI, and dropped by Qt if the runner is gone.
+class CheckRunner::Relay final : public CheckEvents
+{
+public:
+    explicit Relay(CheckRunner *runner)
+        : runner_(runner)
+    {}
+
+    void statusText(const QString &text) override
+    {
+        post([r = runner_, text] { emit r->statusText(text); });
+    }
+    void showNotice(const QString &text) override
+    {
+        post([r = runner_, text] { emit r->noticeShown(text); });
+    }
+    void hideNotice() override
+    {
+        post([r = runner_] { emit r->noticeHidden(); });
+    }
+    void credentialsRefused() override
+    {
+        post([r = runner_] { emit r->credentialsRefused(); });
+    }
+    void paymentTypeMissing(const QString &message) override
+    {
+        post([r = runner_, message] { emit r->paymentTypeMissing(message); });
+    }
+    bool signedIn() const override { return runner_->signedIn_; }
+
+private:
+    template <typename F> void post(F &&f)
+    {
+        QMetaObject::invokeMethod(runner_, std::forward<F>(f), Qt::QueuedConnection);
+    }
+
+    CheckRunner *runner_;
+};
+
+CheckRunner::CheckRunner(Database &db, MarketplaceSettings marketplace, CourierSettings courier,
+                         const Clock &clock, QObject *parent)
+    : QObject(parent)
+    , check_(db, std::move(marketplace), std::move(courier), clock)
+{}
+
+CheckRunner::~CheckRunner()
+{
+    if (thread_)
+        thread_->wait();
+}
+
+bool CheckRunner::start(const CheckInput &input)
+{
+    if (running_)
+        return false;
+    running_ = true;
+    thread_.reset(QThread::create([this, input] {
+        Relay relay(this);
+        check_.run(input, relay);
+    }));
+    // Queued after every report the worker posted, so finished() comes last.
+    connect(thread_.get(), &QThread::finished, this, &CheckRunner::onThreadFinished, Qt::QueuedConnection);
+    thread_->start();
+    return true;
+}
+
+void CheckRunner::onThreadFinished()
+{
+    thread_->wait();
+    thread_.reset();
+    running_ = false;
+    emit finished();
+}
+
+} // namespace brisfold

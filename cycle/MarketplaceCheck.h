@@ -1,0 +1,68 @@
+#pragma once
+
+#include "courier/CourierClient.h"
+#include "courier/Schedule.h"
+#include "marketplace/MarketplaceClient.h"
+
+#include <QString>
+
+namespace brisfold {
+
+class Clock;
+class Database;
+
+// The board settings automatic dispatch books with, read on the UI thread before the check.
+struct AutoDispatchSettings
+{
+    bool enabled = false; // CheckBoxRebimentoAutomatico
+    QString minutes;      // ComboBoxAgendar, a whole number of minutes
+    QString payment;      // ComboBoxPagamentos text
+    QString category;     // ComboBoxCategorias text
+    QString returnChoice; // ComboBoxRetorno text, "Sim" or "Não"
+};
+
+// Everything a check needs from the window, as values.
+struct CheckInput
+{
+    bool statusPanelEmpty = false; // second status-bar panel, before the first check
+    QString courierKey;            // vpTokenMachine
+    AutoDispatchSettings dispatch;
+    RegionalSeparators separators;
+};
+
+// What a check tells the window; the worker calls these, the receiver hands them to the UI.
+class CheckEvents
+{
+public:
+    virtual ~CheckEvents() = default;
+    virtual void statusText(const QString &text) = 0;            // second status-bar panel
+    virtual void showNotice(const QString &text) = 0;            // LabelAvisos shown with this caption
+    virtual void hideNotice() = 0;                               // LabelAvisos hidden
+    virtual void credentialsRefused() = 0;                       // arm TimerCadastroEntrega
+    virtual void paymentTypeMissing(const QString &message) = 0; // message box, not waited for
+    virtual bool signedIn() const = 0;                           // vLogado, at this moment
+};
+
+// One marketplace check on the calling thread: every credentials row, then automatic dispatch.
+class MarketplaceCheck final
+{
+public:
+    MarketplaceCheck(Database &db, MarketplaceSettings marketplace, CourierSettings courier,
+                     const Clock &clock);
+
+    void run(const CheckInput &input, CheckEvents &events) const;
+
+    // Books a courier for every unmarked order of the last 13 hours, in ascending ID.
+    void AbrirEntregaAgendarAutomatico(const CheckInput &input, CheckEvents &events) const;
+
+private:
+    Database &db_;
+    MarketplaceSettings marketplace_;
+    CourierClient courier_;
+    const Clock &clock_;
+};
+
+// The first status-bar panel while counting down to the next check.
+QString countdownText(int secondsLeft);
+
+} // namespace brisfold
