@@ -6,6 +6,7 @@
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
 #include "courier/PaymentTypes.h"
+#include "dispatch/TFEntrega.h"
 #include "marketplace/TFCadastroDelivery.h"
 #include "platform/Platform.h"
 #include "store/BracketedList.h"
@@ -630,7 +631,23 @@ void TMainForm::VirtualImage2Click()
 
 void TMainForm::VirtualImage3Click()
 {
-    // The dispatch dialog lands here.
+    const std::optional<CurrentOrder> current = board_->currentOrder();
+    if (!current || current->requestClickable != 1 || !entrega_)
+        return;
+    // Nothing changes under the dialog; when it closes the board refreshes at once.
+    TimerPedidos->stop();
+    TimerPedidos->setInterval(1);
+    const OrderRow &order = current->order;
+    OrderForDispatch dispatch;
+    dispatch.id = order.ID;
+    dispatch.orderNumber = order.IDPEDIDO;
+    dispatch.timeLine = current->timeLine;
+    dispatch.cliente = order.CLIENTE;
+    dispatch.telefone = order.TELEFONE;
+    dispatch.endereco = order.ENDERECO;
+    dispatch.latitude = order.LATITUDE;
+    dispatch.longitude = order.LONGITUDE;
+    entrega_->openFor(dispatch);
 }
 
 bool TMainForm::VerificaSinalAbertura(const QString &signalFile, Platform &platform)

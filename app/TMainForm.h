@@ -121,7 +121,7 @@ public slots:
     void ComboBoxCategoriasChange();
     void ComboBoxPagamentosChange();
 
-private slots:
+    // Card and header clicks.
     void VirtualImage1Click();
     void VirtualImage2Click();
     void VirtualImage3Click();
