@@ -6,6 +6,7 @@
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
 #include "courier/PaymentTypes.h"
+#include "cycle/CheckRunner.h"
 #include "dispatch/TFEntrega.h"
 #include "marketplace/TFCadastroDelivery.h"
 #include "platform/Platform.h"
@@ -82,6 +83,9 @@ TMainForm::TMainForm(Platform &platform, MessageBoxes &messages, ProgramFolder f
 
 TMainForm::~TMainForm()
 {
+    // The check's worker uses the connection, which goes before the window's children do.
+    delete checkRunner_;
+    checkRunner_ = nullptr;
     if (signalCheck_)
         signalCheck_->wait();
 }
@@ -310,6 +314,8 @@ void TMainForm::FormCreate()
 
 void TMainForm::Logado(bool V)
 {
+    if (checkRunner_)
+        checkRunner_->setSignedIn(V);
     PanelLogin->setFixedHeight(V ? 1 : loginPanelHeight);
     PanelLogin->setVisible(!V);
     PanelPedidos->setVisible(V);
@@ -601,14 +607,84 @@ void TMainForm::TimerPedidosTimer()
     board_->TimerPedidosTimer();
 }
 
+CheckRunner &TMainForm::checkRunner()
+{
+    // Made at the first check, so the settings in force then (tests point them at fakes) are used.
+    if (!checkRunner_) {
+        checkRunner_ = new CheckRunner(FDConnection, marketplaceSettings, courierSettings, clock_, this);
+        checkRunner_->setSignedIn(vLogado);
+        connect(checkRunner_, &CheckRunner::statusText, StatusPanel1, &QLabel::setText);
+        connect(checkRunner_, &CheckRunner::noticeShown, this, [this](const QString &text) {
+            LabelAvisos->setText(text);
+            LabelAvisos->show();
+        });
+        connect(checkRunner_, &CheckRunner::noticeHidden, LabelAvisos, &QLabel::hide);
+        connect(checkRunner_, &CheckRunner::credentialsRefused, this,
+                [this] { TimerCadastroEntrega->start(); });
+        connect(checkRunner_, &CheckRunner::paymentTypeMissing, this, &TMainForm::showPaymentMessage);
+        connect(checkRunner_, &CheckRunner::finished, this, &TMainForm::checkFinished);
+    }
+    return *checkRunner_;
+}
+
+bool TMainForm::checkRunning() const
+{
+    return checkRunner_ && checkRunner_->isRunning();
+}
+
 void TMainForm::TimerDeliveryTimer()
 {
-    // The marketplace check lands here.
+    // A tick while a check runs (an immediate check asked meanwhile) waits for its re-arming.
+    if (checkRunning())
+        return;
+    TimerDelivery->stop();
+    TimerCountDelivery->stop();
+    TimerDelivery->setInterval(30000);
+    if (ComboBoxAgendar->text().isEmpty())
+        ComboBoxAgendar->setText(QStringLiteral("120"));
+    if (!vLogado) {
+        TimerDelivery->setInterval(5000);
+        CountDelivery = 5;
+        TimerCountDelivery->start();
+        TimerDelivery->start();
+        return;
+    }
+    ComboBoxAgendar->setEnabled(false);
+    CheckInput input;
+    input.statusPanelEmpty = StatusPanel1->text().isEmpty();
+    input.courierKey = vpTokenMachine;
+    input.dispatch.enabled = CheckBoxRebimentoAutomatico->isChecked();
+    input.dispatch.minutes = ComboBoxAgendar->text();
+    input.dispatch.payment = ComboBoxPagamentos->currentText();
+    input.dispatch.category = ComboBoxCategorias->currentText();
+    input.dispatch.returnChoice = ComboBoxRetorno->currentText();
+    input.separators = RegionalSeparators::system();
+    checkRunner().start(input);
+}
+
+void TMainForm::checkFinished()
+{
+    ComboBoxAgendar->setEnabled(true);
+    CountDelivery = 30;
+    TimerCountDelivery->start();
+    // Keeps the interval it has now: 1 ms when the credentials dialog asked for a check meanwhile.
+    TimerDelivery->start();
+}
+
+void TMainForm::showPaymentMessage(const QString &message)
+{
+    // The worker does not wait for the box, and a second one is not stacked over it.
+    if (paymentMessageOpen_)
+        return;
+    paymentMessageOpen_ = true;
+    messages_.showMessage(this, message);
+    paymentMessageOpen_ = false;
 }
 
 void TMainForm::TimerCountDeliveryTimer()
 {
-    // The countdown of the marketplace check lands here.
+    --CountDelivery;
+    StatusPanel0->setText(countdownText(CountDelivery));
 }
 
 void TMainForm::TimerCadastroEntregaTimer()

@@ -2,7 +2,9 @@
 
 #include "app/ImageCollection.h"
 #include "app/ProgramFolder.h"
+#include "courier/Clock.h"
 #include "courier/CourierClient.h"
+#include "marketplace/MarketplaceClient.h"
 #include "store/Database.h"
 
 #include <QMainWindow>
@@ -22,6 +24,7 @@ class QVBoxLayout;
 namespace brisfold {
 
 class MessageBoxes;
+class CheckRunner;
 class OrderBoard;
 class OrderGrid;
 class Platform;
@@ -54,6 +57,8 @@ public:
     MessageBoxes &messages() const { return messages_; }
     const ProgramFolder &folder() const { return folder_; }
     const ImageCollection &images() const { return ImageCollection1; }
+    // True while a marketplace check runs on its worker.
+    bool checkRunning() const;
     OrderBoard &board() const { return *board_; }
 
     // Fields that the other windows and the background cycle read.
@@ -65,6 +70,9 @@ public:
 
     // Where the courier platform is reached; tests point it at a fake.
     CourierSettings courierSettings = CourierSettings::fromBuild();
+    MarketplaceSettings marketplaceSettings = MarketplaceSettings::fromBuild();
+    // Seconds shown until the next marketplace check.
+    int CountDelivery = 0;
 
     Database FDConnection;
     ImageCollection ImageCollection1;
@@ -142,6 +150,9 @@ private:
     // The signed-in face after the platform accepted the sign-in; false when the company is inactive.
     void enterSignedIn();
     void showStoredSettings();
+    CheckRunner &checkRunner();
+    void checkFinished();
+    void showPaymentMessage(const QString &message);
     // Runs on a short-lived worker thread: consumes the second-start signal file.
     static bool VerificaSinalAbertura(const QString &signalFile, Platform &platform);
     void signalCheckFinished(bool signalled);
@@ -152,6 +163,9 @@ private:
     TFEntrega *entrega_ = nullptr;
     TFCadastroDelivery *cadastroDelivery_ = nullptr;
     OrderBoard *board_ = nullptr;
+    CheckRunner *checkRunner_ = nullptr;
+    SystemClock clock_;
+    bool paymentMessageOpen_ = false;
     QVBoxLayout *ordersLayout_ = nullptr;
     bool shown_ = false;
     bool signingIn_ = false;
