@@ -259,7 +259,7 @@ void TMainForm::buildLayout()
     statusBar()->setFixedHeight(31);
     statusBar()->setSizeGripEnabled(false);
     StatusPanel0 = centredLabel(QString(), statusBar(), "StatusPanel0");
-    StatusPanel0->setFixedWidth(200);
+    StatusPanel0->setFixedWidth(250); // wide enough for "Proxima Verificação em 30 segundos"
     StatusPanel1 = centredLabel(QString(), statusBar(), "StatusPanel1");
     StatusPanel1->setFixedWidth(500);
     statusBar()->addWidget(StatusPanel0);
