@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl ca-certificates
   rapidjson-dev libicu-dev libcpp-httplib-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth imagemagick x11-utils
+  xvfb xauth imagemagick x11-utils curl
   fonts-noto-color-emoji fonts-dejavu-core
 )
 
