@@ -1,0 +1,28 @@
+// Helpers shared by the benchmarks: a database made from the schema, filled with orders.
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace brisfold::bench {
+
+// A program folder in a temporary directory with BD/BANCO.db made from the project's schema.
+class BenchFolder final
+{
+public:
+    BenchFolder();
+    QString folder() const { return dir_.path(); }
+    QString databasePath() const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Adds `count` orders of the last hours, a quarter of them with a courier mark, in one
+// transaction through the SQLite C API (the filling is not what is measured).
+void addOrders(const QString &databasePath, int count, bool allUnmarked = false);
+
+// Runs one statement on the file directly; aborts on failure.
+void execSql(const QString &databasePath, const char *sql);
+
+} // namespace brisfold::bench
