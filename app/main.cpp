@@ -5,7 +5,11 @@
 #include "app/Theme.h"
 #include "dispatch/TFEntrega.h"
 #include "marketplace/TFCadastroDelivery.h"
+#ifdef Q_OS_WIN
+#include "platform/WindowsPlatform.h"
+#else
 #include "platform/LinuxPlatform.h"
+#endif
 
 #include <QApplication>
 #include <QFileInfo>
@@ -18,7 +22,11 @@ using namespace brisfold;
 
 int main(int argc, char **argv)
 {
+#ifdef Q_OS_WIN
+    WindowsPlatform platform;
+#else
     LinuxPlatform platform;
+#endif
     const QString executable = platform.executablePath();
     const ProgramFolder folder = ProgramFolder::ofExecutable(executable);
 
