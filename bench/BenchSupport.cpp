@@ -42,7 +42,10 @@ BenchFolder::BenchFolder()
     sqlite3_close(db);
 }
 
-QString BenchFolder::databasePath() const { return dir_.path() + QStringLiteral("/BD/BANCO.db"); }
+QString BenchFolder::databasePath() const
+{
+    return dir_.path() + QStringLiteral("/BD/BANCO.db");
+}
 
 void addOrders(const QString &databasePath, int count, bool allUnmarked)
 {
