@@ -11,6 +11,19 @@ namespace brisfold {
 
 // Runs one marketplace check at a time on its own worker thread and hands everything the check
 // reports to the thread this object lives on (the UI thread), as signals.
+//
+// The window's side, all on the UI thread:
+// - TimerDelivery tick: if isRunning(), do nothing (the 1 ms interval of an immediate check is
+//   kept, so that check follows the running one). Otherwise stop both timers, interval 30000 ms,
+//   "120" into an empty minutes box; signed in: disable the minutes box and start() with the
+//   settings read now; signed out: interval 5000 ms, CountDelivery 5, start both timers.
+// - statusText: second status-bar panel. noticeShown: LabelAvisos shows the text.
+//   noticeHidden: LabelAvisos hidden. credentialsRefused: enable TimerCadastroEntrega.
+//   paymentTypeMissing: a message box, unless the previous one is still open.
+// - finished: enable the minutes box, CountDelivery 30, start both timers with the interval
+//   TimerDelivery has now.
+// - TimerCountDelivery tick: --CountDelivery, first panel countdownText(CountDelivery).
+// - setSignedIn() whenever vLogado changes.
 class CheckRunner final : public QObject
 {
     Q_OBJECT
