@@ -8,6 +8,10 @@
 #include <curl/curl.h>
 #include <memory>
 #include <mutex>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 namespace brisfold {
 
@@ -20,7 +24,10 @@ struct Trust
     std::mutex mutex;
     QString extraCaFile = QString::fromUtf8(config::caFile);
     bool loaded = false;
-    std::shared_ptr<const QByteArray> bundle; // null: the system store alone
+    bool extraLoaded = false;
+    // Parsed once and shared by every handshake: reading ~150 certificates per request cost more
+    // than the request itself.
+    std::shared_ptr<X509_STORE> store;
 };
 
 Trust &trust()
@@ -56,24 +63,48 @@ QByteArray readFile(const QString &path)
     return file.readAll();
 }
 
-// The system bundle with the extra one appended, read once per setting.
-std::shared_ptr<const QByteArray> trustBundle()
+std::shared_ptr<X509_STORE> storeFrom(const QByteArray &pem)
+{
+    std::shared_ptr<X509_STORE> store(X509_STORE_new(), X509_STORE_free);
+    if (!store)
+        return nullptr;
+    BIO *bio = BIO_new_mem_buf(pem.constData(), int(pem.size()));
+    if (!bio)
+        return nullptr;
+    while (X509 *certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr)) {
+        X509_STORE_add_cert(store.get(), certificate);
+        X509_free(certificate);
+    }
+    BIO_free(bio);
+    ERR_clear_error(); // the end of the bundle reads as an error
+    return store;
+}
+
+// The system bundle with the extra one appended, parsed once per setting.
+std::shared_ptr<X509_STORE> trustStore()
 {
     Trust &t = trust();
     std::lock_guard lock(t.mutex);
     // A bundle that was missing may appear later (the sandbox writes its own at start-up).
-    if (!t.loaded || (!t.bundle && !t.extraCaFile.isEmpty() && QFileInfo(t.extraCaFile).size() > 0)) {
+    const bool extraAppeared =
+        !t.extraCaFile.isEmpty() && !t.extraLoaded && QFileInfo(t.extraCaFile).size() > 0;
+    if (!t.loaded || extraAppeared) {
         t.loaded = true;
-        t.bundle.reset();
+        QByteArray all = readFile(QString::fromLocal8Bit(systemBundlePath()));
         const QByteArray extra = readFile(t.extraCaFile);
-        if (!extra.trimmed().isEmpty()) {
-            QByteArray all = readFile(QString::fromLocal8Bit(systemBundlePath()));
-            all.append('\n');
-            all.append(extra);
-            t.bundle = std::make_shared<const QByteArray>(std::move(all));
-        }
+        t.extraLoaded = !extra.trimmed().isEmpty();
+        all.append('\n');
+        all.append(extra);
+        t.store = storeFrom(all);
     }
-    return t.bundle;
+    return t.store;
+}
+
+CURLcode useTrustStore(CURL *, void *sslContext, void *store)
+{
+    X509_STORE_up_ref(static_cast<X509_STORE *>(store));
+    SSL_CTX_set_cert_store(static_cast<SSL_CTX *>(sslContext), static_cast<X509_STORE *>(store));
+    return CURLE_OK;
 }
 
 long curlTlsVersion(TlsVersion v)
@@ -218,7 +249,7 @@ HttpReply HttpClient::perform(const HttpRequest &request)
 
     const QByteArray user = request.basicAuth ? request.basicAuth->user.toUtf8() : QByteArray();
     const QByteArray password = request.basicAuth ? request.basicAuth->password.toUtf8() : QByteArray();
-    const auto bundle = trustBundle();
+    const std::shared_ptr<X509_STORE> store = trustStore();
 
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -232,12 +263,12 @@ HttpReply HttpClient::perform(const HttpRequest &request)
     curl_easy_setopt(curl, CURLOPT_SSLVERSION, curlTlsVersion(request.tlsMin) | curlTlsMax(request.tlsMax));
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_blob blob{};
-    if (bundle) {
-        blob.data = const_cast<char *>(bundle->constData());
-        blob.len = size_t(bundle->size());
-        blob.flags = CURL_BLOB_NOCOPY; // `bundle` outlives the transfer
-        curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &blob);
+    if (store) {
+        // curl reads no bundle of its own; the shared store is handed to every handshake.
+        curl_easy_setopt(curl, CURLOPT_CAINFO, static_cast<char *>(nullptr));
+        curl_easy_setopt(curl, CURLOPT_CAPATH, static_cast<char *>(nullptr));
+        curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, useTrustStore);
+        curl_easy_setopt(curl, CURLOPT_SSL_CTX_DATA, store.get());
     }
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(request.timeouts.connect.count()));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(request.timeouts.overall.count()));

@@ -175,13 +175,21 @@ TEST_F(SignIn, WithoutMarketplaceCredentialsTheDialogOpensAndTheSignInWaitsForIt
     fake.setReply("GET", "/api/integracao/empresa", FakeReply::json(profile()));
     t.db().execute("DELETE FROM CONFIGDELIVERY");
     QString buttonWhileOpen;
-    QTimer::singleShot(100, [&] {
-        EXPECT_TRUE(dialog->isVisible());
-        EXPECT_TRUE(dialog->isModal());
+    bool wasModal = false;
+    // Polls, since the platform call may take a while before the dialog comes up.
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!dialog->isVisible())
+            return;
+        poll.stop();
+        wasModal = dialog->isModal();
         buttonWhileOpen = form.Button4->text();
         dialog->close();
     });
+    poll.start();
     signIn(QStringLiteral("dono@pizzaria.com.br"), QStringLiteral("s3nh@"));
+    EXPECT_TRUE(wasModal);
     EXPECT_EQ(buttonWhileOpen, QStringLiteral("CONECTANDO"));
     EXPECT_TRUE(form.vLogado);
     EXPECT_EQ(t.db().query("SELECT * FROM CONFIGDELIVERY").rowCount(), 1) << "the dialog stored an empty row";
