@@ -5,12 +5,12 @@
 #include "app/PictureView.h"
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
+#include "courier/BracketedList.h"
 #include "courier/PaymentTypes.h"
 #include "cycle/CheckRunner.h"
 #include "dispatch/TFEntrega.h"
 #include "marketplace/TFCadastroDelivery.h"
 #include "platform/Platform.h"
-#include "store/BracketedList.h"
 
 #include <QApplication>
 #include <QCheckBox>

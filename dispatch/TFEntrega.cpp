@@ -2,12 +2,12 @@
 
 #include "app/MessageBoxes.h"
 #include "app/TMainForm.h"
+#include "courier/BracketedList.h"
 #include "courier/Clock.h"
 #include "courier/CourierClient.h"
 #include "courier/DeliveryDocument.h"
 #include "courier/PaymentTypes.h"
 #include "courier/Schedule.h"
-#include "store/BracketedList.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "store/BracketedList.h"
+#include "courier/BracketedList.h"
 
 #include <gtest/gtest.h>
 
