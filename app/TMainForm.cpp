@@ -438,7 +438,6 @@ void TMainForm::enterSignedIn()
         vLogado = true;
         board_->reopen();
         Logado(true);
-        Label6PEDIDOS->setText(QStringLiteral("PEDIDOS"));
 
         const ResultSet empresa = FDConnection.query("SELECT * FROM EMPRESA");
         LabelEmpresa->setText(empresa.text(0, u"NOME"));
