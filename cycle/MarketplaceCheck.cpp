@@ -4,6 +4,7 @@
 #include "courier/PaymentTypes.h"
 #include "courier/ReplyDecoder.h"
 #include "store/Database.h"
+#include "store/DispatchClaim.h"
 
 #include <exception>
 #include <stdexcept>
@@ -117,9 +118,9 @@ void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, Ch
         const QString senha = company.text(0, u"SENHA");
         for (int i = 0; i < orders.rowCount(); ++i) {
             const qint64 id = orders.integer(i, u"ID");
-            // The dispatch dialog may have booked it since the selection.
-            const ResultSet current = db_.query("SELECT ID_MCH FROM PEDIDOS WHERE ID = :ID", {{":ID", id}});
-            if (current.isEmpty() || !current.text(0, u"ID_MCH").isEmpty())
+            // The dispatch dialog may have booked it since the selection, or be booking it now.
+            const DispatchClaim claim(db_, id);
+            if (!claim.held())
                 continue;
 
             DeliveryDocument document;

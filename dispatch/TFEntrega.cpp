@@ -8,6 +8,7 @@
 #include "courier/DeliveryDocument.h"
 #include "courier/PaymentTypes.h"
 #include "courier/Schedule.h"
+#include "store/DispatchClaim.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <optional>
 
 namespace brisfold {
 
@@ -282,13 +284,6 @@ void TFEntrega::ComboBoxRetornoChange()
         EstimaEntrega();
 }
 
-QString TFEntrega::storedMark()
-{
-    const ResultSet row =
-        mainForm_.FDConnection.query("SELECT ID_MCH FROM PEDIDOS WHERE ID = :ID", {{":ID", ID}});
-    return row.isEmpty() ? QString() : row.text(0, u"ID_MCH");
-}
-
 void TFEntrega::Button4Click()
 {
     const QString code = PaymentTypes::codeForName(ComboBoxPagamentos->currentText());
@@ -318,19 +313,21 @@ void TFEntrega::Button4Click()
     document.latParada = LAT;
     document.lngParada = LNG;
 
+    // The automatic dispatch may have booked this order while the dialog was open, or be
+    // booking it now; the claim keeps it from posting the order until this booking is marked.
+    std::optional<DispatchClaim> claim;
     try {
-        // The automatic dispatch may have booked this order while the dialog was open.
-        const QString mark = storedMark();
-        if (!mark.isEmpty()) {
-            accept();
-            mainForm_.messages().showMessage(
-                &mainForm_, mark == QStringLiteral("MACHINE")
-                                ? QStringLiteral("Este pedido já tem entregador solicitado.")
-                                : QStringLiteral("Este pedido já foi marcado como entregue."));
-            return;
-        }
+        claim.emplace(mainForm_.FDConnection, ID);
     } catch (const DatabaseError &e) {
         mainForm_.messages().showMessage(this, e.text());
+        return;
+    }
+    if (claim->found() && !claim->held()) {
+        accept();
+        mainForm_.messages().showMessage(&mainForm_,
+                                         claim->mark().isEmpty() || claim->mark() == QStringLiteral("MACHINE")
+                                             ? QStringLiteral("Este pedido já tem entregador solicitado.")
+                                             : QStringLiteral("Este pedido já foi marcado como entregue."));
         return;
     }
 

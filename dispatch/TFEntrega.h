@@ -93,8 +93,6 @@ private:
     void ComboBoxRetornoChange();
     // Copies the EMPRESA row into the EMPRESA_ fields and returns it.
     ResultSet loadCompany();
-    // The order's courier mark as stored now; empty when it has none.
-    QString storedMark();
 
     TMainForm &mainForm_;
     const Clock *clock_ = nullptr;

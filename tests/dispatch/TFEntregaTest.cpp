@@ -5,6 +5,7 @@
 #include "app/TMainForm.h"
 #include "app/Theme.h"
 #include "courier/HttpClient.h"
+#include "cycle/MarketplaceCheck.h"
 #include "support/FakePlatform.h"
 #include "support/HttpsFake.h"
 #include "support/SettableClock.h"
@@ -21,8 +22,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrlQuery>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace brisfold;
 using namespace brisfold::test;
@@ -451,6 +455,97 @@ TEST_F(Dispatch, AnOrderMarkedWhileTheDialogWasOpenIsNotBookedAgain)
     open(orderId);
     QTest::mouseClick(dialog->Button4, Qt::LeftButton);
     EXPECT_EQ(requests(bookingPath).size(), 1);
+}
+
+namespace {
+
+class SignedInEvents final : public CheckEvents
+{
+public:
+    void statusText(const QString &) override {}
+    void showNotice(const QString &) override {}
+    void hideNotice() override {}
+    void credentialsRefused() override {}
+    void paymentTypeMissing(const QString &) override {}
+    bool signedIn() const override { return true; }
+};
+
+// Polls until `done` holds or two seconds pass.
+bool eventually(const std::function<bool()> &done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return done();
+}
+
+} // namespace
+
+// The dialog and the automatic dispatch at the same moment: whichever posts first holds the
+// order until it is marked, and the other does not post it at all.
+TEST_F(Dispatch, TheDialogAndTheAutomaticDispatchNeverPostTheSameOrderTogether)
+{
+    CheckInput input;
+    input.courierKey = QStringLiteral("chave");
+    input.dispatch = {true, QStringLiteral("5"), QStringLiteral("Pix"), QStringLiteral("Moto"),
+                      QStringLiteral("Não")};
+
+    for (const bool dialogFirst : {false, true}) {
+        SCOPED_TRACE(dialogFirst ? "dialog first" : "automatic dispatch first");
+        // A platform whose bookings answer only when released.
+        HttpsFake platform;
+        FakeReply slowBooking = FakeReply::json(R"({"response":{"id_mch":991}})");
+        slowBooking.behaviour = FakeReply::Behaviour::HangBeforeReply;
+        platform.setReply("POST", bookingPath, slowBooking);
+        platform.setReply("GET", estimatePath, FakeReply::json(estimate("12.50")));
+        form.courierSettings.baseUrl = platform.baseUrl();
+        const auto bookings = [&] {
+            qsizetype n = 0;
+            for (const RecordedRequest &r : platform.requests())
+                n += r.path == bookingPath;
+            return n;
+        };
+        const MarketplaceCheck check(form.FDConnection, MarketplaceSettings{}, form.courierSettings, clock);
+        const auto automaticDispatch = [&] {
+            SignedInEvents events;
+            check.AbrirEntregaAgendarAutomatico(input, events);
+        };
+
+        t.db().execute("UPDATE PEDIDOS SET ID_MCH = NULL");
+        messages.shown.clear();
+        open(orderId);
+
+        std::atomic<bool> secondDone = false;
+        // Lets the first post answer once the other path has had its go, or once it has posted
+        // too, so a fault shows as a second booking rather than a hang.
+        std::thread releaser([&] {
+            eventually([&] { return secondDone.load() || bookings() > 1; });
+            platform.release();
+        });
+        if (dialogFirst) {
+            std::thread worker([&] {
+                eventually([&] { return bookings() == 1; });
+                automaticDispatch();
+                secondDone = true;
+            });
+            QTest::mouseClick(dialog->Button4, Qt::LeftButton);
+            worker.join();
+            EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Entrega solicitada com sucesso!")});
+        } else {
+            std::thread worker(automaticDispatch);
+            EXPECT_TRUE(eventually([&] { return bookings() == 1; }));
+            QTest::mouseClick(dialog->Button4, Qt::LeftButton);
+            secondDone = true;
+            worker.join();
+            EXPECT_EQ(messages.shown,
+                      QStringList{QStringLiteral("Este pedido já tem entregador solicitado.")});
+        }
+        releaser.join();
+
+        EXPECT_EQ(bookings(), 1);
+        EXPECT_EQ(mark(orderId), QStringLiteral("MACHINE"));
+        EXPECT_FALSE(dialog->isVisible());
+    }
 }
 
 TEST_F(Dispatch, AFailureToMarkAfterBookingClosesTheDialogSoTheCourierIsNotBookedTwice)
