@@ -125,8 +125,9 @@ bool MarketplaceClient::withinSearchWindow(const QDateTime &orderTime, const QDa
 
 QByteArray MarketplaceClient::orderPath(const QString &orderId)
 {
-    // A "/" or "?" in an id must not reach another resource.
-    return "/alfredo/orders/" + QUrl::toPercentEncoding(orderId);
+    // A "/" or "?" in an id must not reach another resource, nor may "." or "..", which clients
+    // and servers resolve as dot segments; an encoded dot is the same character to the server.
+    return "/alfredo/orders/" + QUrl::toPercentEncoding(orderId, QByteArray(), ".");
 }
 
 QByteArray MarketplaceClient::searchPath(const QDateTime &now)

@@ -60,7 +60,7 @@ bool Database::open(const QString &path, QString *error)
     path_ = path;
     try {
         auto db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE);
-        db->setBusyTimeout(busyTimeoutMs);
+        db->setBusyTimeout(int(busyTimeout_.count()));
         db->exec("PRAGMA locking_mode = NORMAL");
         // SQLite opens lazily; reading the catalogue finds a damaged or foreign file now.
         db->execAndGet("SELECT count(*) FROM sqlite_master");
@@ -85,6 +85,14 @@ QString Database::path() const
 {
     std::lock_guard lock(mutex_);
     return path_;
+}
+
+void Database::setBusyTimeout(std::chrono::milliseconds timeout)
+{
+    std::lock_guard lock(mutex_);
+    busyTimeout_ = timeout;
+    if (db_)
+        db_->setBusyTimeout(int(timeout.count()));
 }
 
 SQLite::Database &Database::connection()

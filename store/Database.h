@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <chrono>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
@@ -75,6 +76,10 @@ public:
     bool isOpen() const;
     QString path() const;
 
+    // How long a statement waits on another process's lock before it fails; for the open
+    // connection and every later opening.
+    void setBusyTimeout(std::chrono::milliseconds timeout);
+
     // Both throw DatabaseError.
     int execute(const char *sql, std::initializer_list<SqlParam> params = {});
     ResultSet query(const char *sql, std::initializer_list<SqlParam> params = {});
@@ -94,7 +99,7 @@ public:
         }
     }
 
-    static constexpr int busyTimeoutMs = 10000;
+    static constexpr std::chrono::milliseconds defaultBusyTimeout{10000};
 
 private:
     SQLite::Database &connection();
@@ -104,6 +109,7 @@ private:
     std::unique_ptr<SQLite::Database> db_;
     QString path_;
     QString openError_;
+    std::chrono::milliseconds busyTimeout_ = defaultBusyTimeout;
 };
 
 } // namespace brisfold

@@ -185,14 +185,39 @@ TEST_F(MarketplaceTest, StoredOrdersAreNotFetchedAgain)
 
 TEST_F(MarketplaceTest, OrderIdStaysOnePathSegment)
 {
-    fake.setReply("GET", "/alfredo/orders/search",
-                  searchReply({summary("a/b?c d#e", "2024-03-15 13:00:00")}));
-    fake.setReply("GET", "/alfredo/orders/a%2Fb%3Fc%20d%23e", Detail().reply());
+    // What the marketplace receives after "/alfredo/orders/"; dots are encoded too, since a
+    // client or server would otherwise resolve "." and ".." to another resource.
+    const struct
+    {
+        QByteArray id;
+        QByteArray segment;
+    } cases[] = {
+        {"a/b?c d#e", "a%2Fb%3Fc%20d%23e"},
+        {"..", "%2E%2E"},
+        {".", "%2E"},
+        {"../search", "%2E%2E%2Fsearch"},
+        {" 12 34 ", "%2012%2034%20"},
+        {"x?per_page=1&y", "x%3Fper_page%3D1%26y"},
+        {"50%2F1", "50%252F1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.id.toStdString());
+        HttpsFake service;
+        service.setReply("GET", "/alfredo/orders/search",
+                         searchReply({summary(c.id, "2024-03-15 13:00:00")}));
+        service.setReply("GET", "/alfredo/orders/" + c.segment, Detail().reply());
+        service.setDefaultReply(FakeReply::json(R"({"erro":"outro recurso"})", 404));
+        db().execute("DELETE FROM PEDIDOS");
 
-    EXPECT_EQ(client().BuscarPedidosAiqfome(QStringLiteral("tok"), db()), u"TRUE");
+        EXPECT_EQ(MarketplaceClient(marketplaceSettingsFor(service.baseUrl()), clock)
+                      .BuscarPedidosAiqfome(QStringLiteral("tok"), db()),
+                  u"TRUE");
 
-    EXPECT_EQ(detailPaths(), QList<QByteArray>{"a%2Fb%3Fc%20d%23e"});
-    EXPECT_EQ(storedIds(), QStringList{QStringLiteral("a/b?c d#e")});
+        ASSERT_EQ(service.requests().size(), 2);
+        EXPECT_EQ(service.requests().at(1).path, "/alfredo/orders/" + c.segment);
+        EXPECT_EQ(service.requests().at(1).query, "");
+        EXPECT_EQ(storedIds(), QStringList{QString::fromUtf8(c.id)});
+    }
 }
 
 TEST_F(MarketplaceTest, InsertComposesCustomerPhoneAndAddress)

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -145,6 +146,13 @@ struct HttpsFake::State
         released.wait(lock, [this] { return isReleased; });
     }
 
+    // True when released within `interval`.
+    bool releasedWithin(std::chrono::milliseconds interval)
+    {
+        std::unique_lock lock(mutex);
+        return released.wait_for(lock, interval, [this] { return isReleased; });
+    }
+
     void serve(const httplib::Request &req, httplib::Response &res)
     {
         const FakeReply reply = record(req);
@@ -153,9 +161,9 @@ struct HttpsFake::State
         res.status = reply.status;
         for (const FakeHeader &h : reply.headers)
             res.set_header(toStd(h.first), toStd(h.second));
+        const std::string body = toStd(reply.body);
         if (reply.behaviour == FakeReply::Behaviour::StallMidBody ||
             reply.behaviour == FakeReply::Behaviour::ResetMidBody) {
-            const std::string body = toStd(reply.body);
             const bool stall = reply.behaviour == FakeReply::Behaviour::StallMidBody;
             res.set_content_provider(body.size(), toStd(reply.contentType),
                                      [this, body, stall](size_t offset, size_t, httplib::DataSink &sink) {
@@ -169,8 +177,46 @@ struct HttpsFake::State
                                      });
             return;
         }
+        if (reply.behaviour == FakeReply::Behaviour::Drip) {
+            const auto interval = reply.dripInterval;
+            res.set_content_provider(body.size(), toStd(reply.contentType),
+                                     [this, body, interval](size_t offset, size_t, httplib::DataSink &sink) {
+                                         if (offset > 0 && releasedWithin(interval))
+                                             return false;
+                                         return sink.write(body.data() + offset, 1);
+                                     });
+            return;
+        }
+        if (reply.padding > 0 && !body.empty()) {
+            const size_t padding = size_t(reply.padding);
+            const size_t total = body.size() + padding;
+            res.set_content_provider(
+                total, toStd(reply.contentType),
+                [body, padding, total](size_t offset, size_t length, httplib::DataSink &sink) {
+                    const size_t head = body.size() - 1;
+                    const size_t end = std::min(total, offset + std::min<size_t>(length, 64 * 1024));
+                    std::string chunk;
+                    chunk.reserve(end - offset);
+                    for (size_t at = offset; at < end;) {
+                        if (at < head) {
+                            const size_t n = std::min(head, end) - at;
+                            chunk.append(body, at, n);
+                            at += n;
+                        } else if (at < head + padding) {
+                            const size_t n = std::min(head + padding, end) - at;
+                            chunk.append(n, ' ');
+                            at += n;
+                        } else {
+                            chunk.push_back(body.back());
+                            ++at;
+                        }
+                    }
+                    return sink.write(chunk.data(), chunk.size());
+                });
+            return;
+        }
         if (!reply.body.isEmpty() || !reply.contentType.isEmpty())
-            res.set_content(toStd(reply.body), toStd(reply.contentType));
+            res.set_content(body, toStd(reply.contentType));
     }
 };
 

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <chrono>
 #include <memory>
 
 namespace brisfold::test {
@@ -33,10 +34,15 @@ struct FakeReply
         HangBeforeReply, // sends nothing until the fake is released or destroyed
         StallMidBody,    // sends half the body, then nothing until released; then drops the connection
         ResetMidBody,    // sends half the body and drops the connection
+        Drip, // sends the body one byte per dripInterval, until released; then drops the connection
     };
 
     int status = 200;
     QByteArray body;
+    // Blanks sent before the body's last byte, streamed so the fake itself holds none of them;
+    // inside a JSON document they keep it valid.
+    qint64 padding = 0;
+    std::chrono::milliseconds dripInterval{500};
     QByteArray contentType = "application/json; charset=UTF-8";
     QList<FakeHeader> headers;
     Behaviour behaviour = Behaviour::Normal;
