@@ -49,28 +49,14 @@ void serveHealthy(HttpsFake &fake)
         fake.setReply(s.method, s.path, s.healthy);
 }
 
-// Every row of the tables a check writes, to compare before and after.
-QStringList contents(Database &db, const char *sql)
-{
-    const ResultSet rows = db.query(sql);
-    QStringList lines;
-    for (int r = 0; r < rows.rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < rows.columns().size(); ++c)
-            cells << (rows.value(r, c).isNull() ? QStringLiteral("<null>") : rows.value(r, c).toString());
-        lines << cells.join(u'|');
-    }
-    return lines;
-}
-
 QStringList orders(Database &db)
 {
-    return contents(db, "SELECT * FROM PEDIDOS ORDER BY ID");
+    return TestDatabase::contents(db, "SELECT * FROM PEDIDOS ORDER BY ID");
 }
 
 QStringList credentials(Database &db)
 {
-    return contents(db, "SELECT * FROM CONFIGDELIVERY ORDER BY ID");
+    return TestDatabase::contents(db, "SELECT * FROM CONFIGDELIVERY ORDER BY ID");
 }
 
 // The result text a token or search request ends in after the fault.

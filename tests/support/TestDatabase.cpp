@@ -18,6 +18,19 @@ void TestDatabase::createAt(const QString &folder)
     db.exec(schema.readAll().toStdString());
 }
 
+QStringList TestDatabase::contents(Database &db, const char *sql)
+{
+    const ResultSet rows = db.query(sql);
+    QStringList lines;
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < rows.columns().size(); ++c)
+            cells << (rows.value(r, c).isNull() ? QStringLiteral("<null>") : rows.value(r, c).toString());
+        lines << cells.join(u'|');
+    }
+    return lines;
+}
+
 TestDatabase::TestDatabase()
 {
     createAt(dir_.path());

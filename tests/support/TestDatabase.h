@@ -4,6 +4,7 @@
 #include "store/Database.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace brisfold::test {
@@ -22,6 +23,8 @@ public:
 
     // Creates BD/BANCO.db from the schema inside `folder`.
     static void createAt(const QString &folder);
+    // Every row of a query as one line of text, nulls marked, to compare before and after.
+    static QStringList contents(Database &db, const char *sql);
 
 private:
     QTemporaryDir dir_;
