@@ -1,6 +1,7 @@
 #include "cycle/CheckRunner.h"
 
 #include "CycleFixture.h"
+#include "support/SilentListener.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -87,4 +88,149 @@ TEST_F(CycleTest, RunnerWaitsForItsCheckWhenDestroyed)
     // The worker finished its token row before the runner let go of the database.
     EXPECT_EQ(db().query("SELECT TOKEN FROM CONFIGDELIVERY").text(0, u"TOKEN"), u"late");
     QCoreApplication::processEvents();
+}
+
+namespace {
+
+// What the window saw of one check run through the runner, and how long its event loop was stuck.
+struct Observed
+{
+    QStringList status;
+    QStringList notices;
+    qint64 longestStall = 0;
+    qint64 elapsed = 0;
+    bool finished = false;
+};
+
+Observed observe(CheckRunner &runner, const CheckInput &input)
+{
+    Observed seen;
+    QObject context;
+    QObject::connect(&runner, &CheckRunner::statusText, &context,
+                     [&](const QString &t) { seen.status << t; });
+    QObject::connect(&runner, &CheckRunner::noticeShown, &context,
+                     [&](const QString &t) { seen.notices << t; });
+    QEventLoop loop;
+    QObject::connect(&runner, &CheckRunner::finished, &context, [&] {
+        seen.finished = true;
+        loop.quit();
+    });
+    // A probe on this, the UI, thread: a check that blocked it would stall the probe.
+    QElapsedTimer sinceTick;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, &context,
+                     [&] { seen.longestStall = std::max(seen.longestStall, sinceTick.restart()); });
+    QElapsedTimer total;
+    total.start();
+    if (!runner.start(input))
+        return seen;
+    probe.start(10);
+    sinceTick.start();
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    loop.exec();
+    seen.elapsed = total.elapsed();
+    return seen;
+}
+
+} // namespace
+
+TEST_F(CycleTest, AFaultyServiceEndsTheCheckByItsTimeOutsWhileTheUiKeepsServing)
+{
+    db().execute("INSERT INTO CONFIGDELIVERY (ID, LOGIN, SENHA) VALUES (1, 'loja', 'pw')");
+    const QByteArray search =
+        R"({"data":[{"order_id":"M1","created_at":"2024-03-15 13:30:00","is_read":true,)"
+        R"("is_ready":false,"order_is_pickup":false}]})";
+    const QByteArray detail =
+        R"({"data":{"is_ready":false,"is_pickup":false,"is_read":true,"is_cancelled":false,"is_delivered":false,)"
+        R"("created_at":"2024-03-15 13:30:00","user":{"name":"Ana","surname":"S","address":{"street_name":"R",)"
+        R"("number":"1","complement":"","reference":"","phone":"44","mobile_phone":"","city_name":"C",)"
+        R"("state_uf":"PR","latitude":"-23","longitude":"-51"}}}})";
+    const QByteArray token = R"({"data":{"access_token":"tok","expires_in":3600}})";
+    const QByteArray booked = R"({"response":{"id_mch":"9"}})";
+    const auto timeouts = [](auto settings) {
+        settings.timeouts.connect = std::chrono::seconds(2);
+        settings.timeouts.read = std::chrono::seconds(2);
+        settings.timeouts.overall = std::chrono::seconds(3);
+        return settings;
+    };
+    enum class Service
+    {
+        Marketplace,
+        Courier,
+        MutePort
+    };
+    FakeReply hang = FakeReply::json(token);
+    hang.behaviour = FakeReply::Behaviour::HangBeforeReply;
+    FakeReply drip = FakeReply::json(search);
+    drip.behaviour = FakeReply::Behaviour::Drip;
+    drip.dripInterval = std::chrono::milliseconds(300);
+    FakeReply courierHang = FakeReply::json(booked);
+    courierHang.behaviour = FakeReply::Behaviour::HangBeforeReply;
+    const struct
+    {
+        const char *what;
+        Service service;
+        QByteArray method;
+        QByteArray path;
+        FakeReply reply;
+        QString lastStatus; // the second panel's last text starts with this
+    } cases[] = {
+        {"token never answered", Service::Marketplace, "POST", "/alfredo/auth/token", hang, noConnection},
+        {"search drips", Service::Marketplace, "GET", "/alfredo/orders/search", drip, noConnection},
+        {"marketplace port accepts and never answers", Service::MutePort, "", "", {}, noConnection},
+        {"booking never answered", Service::Courier, "POST", "/api/integracao/abrirEntrega", courierHang,
+         QStringLiteral("Erro: ") + noConnection},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        db().execute("DELETE FROM PEDIDOS");
+        const qint64 waiting = addOrder(QStringLiteral("W1"));
+        HttpsFake market;
+        HttpsFake platform;
+        SilentListener mute;
+        market.setReply("POST", "/alfredo/auth/token", FakeReply::json(token));
+        market.setReply("GET", "/alfredo/orders/search", FakeReply::json(search));
+        market.setReply("GET", "/alfredo/orders/M1", FakeReply::json(detail));
+        platform.setReply("POST", "/api/integracao/abrirEntrega", FakeReply::json(booked));
+        HttpsFake &faulty = c.service == Service::Courier ? platform : market;
+        if (c.service != Service::MutePort)
+            faulty.setReply(c.method, c.path, c.reply);
+        MarketplaceSettings marketSettings = timeouts(marketplaceSettings());
+        marketSettings.baseUrl = c.service == Service::MutePort ? mute.baseUrl() : market.baseUrl();
+        CourierSettings courierSettings = timeouts(this->courierSettings());
+        courierSettings.baseUrl = platform.baseUrl();
+
+        CheckRunner runner(db(), marketSettings, courierSettings, clock);
+        runner.setSignedIn(true);
+        const Observed faulty_ = observe(runner, dispatchOn());
+
+        ASSERT_TRUE(faulty_.finished) << "the check ends by itself";
+        EXPECT_LT(faulty_.elapsed, 10000);
+        EXPECT_LT(faulty_.longestStall, 1000) << "the UI thread waited on the check";
+        ASSERT_FALSE(faulty_.status.isEmpty());
+        EXPECT_TRUE(faulty_.status.last().startsWith(c.lastStatus)) << faulty_.status.last().toStdString();
+        if (c.service == Service::Courier) {
+            EXPECT_EQ(storedCount(u"M1"), 1);
+            EXPECT_EQ(markOf(waiting), u"") << "a booking that got no answer leaves the order open";
+        } else {
+            EXPECT_EQ(storedCount(u"M1"), 0);
+            EXPECT_EQ(faulty_.notices.last(), faulty_.status.last());
+            EXPECT_EQ(markOf(waiting), u"MACHINE") << "automatic dispatch still ran";
+        }
+
+        // The next check, against healthy services.
+        faulty.setReply(c.method, c.path,
+                        c.service == Service::Courier ? FakeReply::json(booked)
+                        : c.method == "POST"          ? FakeReply::json(token)
+                                                      : FakeReply::json(search));
+        faulty.release();
+        marketSettings.baseUrl = market.baseUrl();
+        CheckRunner healthy(db(), marketSettings, courierSettings, clock);
+        healthy.setSignedIn(true);
+        const Observed next = observe(healthy, dispatchOn());
+        ASSERT_TRUE(next.finished);
+        EXPECT_EQ(next.status.last(), u"Aiqfome conectado");
+        EXPECT_EQ(storedCount(u"M1"), 1);
+        EXPECT_EQ(markOf(waiting), u"MACHINE");
+    }
 }

@@ -15,6 +15,8 @@
 
 namespace brisfold::test {
 
+inline const QString noConnection = QStringLiteral("Sem Conexão - Verifique sua Internet! ,");
+
 // Remembers what a check reported, in order.
 class RecordingEvents final : public CheckEvents
 {
@@ -103,6 +105,14 @@ protected:
             "strftime('%Y-%m-%d %H:%M:%S', 'now', :MOD))",
             {{":IDPEDIDO", idPedido}, {":ID_MCH", markValue}, {":MOD", modifier}});
         return db().query("SELECT MAX(ID) AS ID FROM PEDIDOS").integer(0, u"ID");
+    }
+    // How many rows hold this marketplace order.
+    qint64 storedCount(QStringView idPedido)
+    {
+        return db()
+            .query("SELECT COUNT(*) AS N FROM PEDIDOS WHERE ORIGEM = 1 AND IDPEDIDO = :ID",
+                   {{":ID", idPedido.toString()}})
+            .integer(0, u"N");
     }
     QString markOf(qint64 id)
     {
