@@ -50,7 +50,7 @@ ReplyDecoder::ReplyDecoder(const HttpReply &reply)
         return;
     }
     auto document =
-        JsonReading::parse(TextConversion::toAscii(TextConversion::decode(reply.body, contentType)));
+        JsonReading::parse(TextConversion::jsonToAscii(TextConversion::decode(reply.body, contentType)));
     if (!document) {
         resultText_ = QString::number(reply.status);
     } else if (!document->IsObject()) {

@@ -1,6 +1,7 @@
 #include "TextConversion.h"
 
 #include <QList>
+#include <cctype>
 #include <memory>
 #include <unicode/translit.h>
 #include <unicode/ucnv.h>
@@ -63,6 +64,55 @@ QString transliterate(const QString &text)
     return out;
 }
 
+// Tracks whether the written JSON text is inside a string, and after a backslash there.
+class JsonWriter
+{
+public:
+    explicit JsonWriter(qsizetype size) { out_.reserve(size); }
+
+    void put(char c)
+    {
+        out_ += c;
+        if (escaped_)
+            escaped_ = false;
+        else if (c == '\\')
+            escaped_ = inString_;
+        else if (c == '"')
+            inString_ = !inString_;
+    }
+
+    // A look-alike: inside a string it must not end the string, start an escape or be raw control.
+    void putLookAlike(char16_t c)
+    {
+        if (!inString_ || escaped_ || (c >= 0x20 && c != u'"' && c != u'\\')) {
+            put(char(c));
+            return;
+        }
+        if (c == u'"' || c == u'\\') {
+            out_ += '\\';
+            out_ += char(c);
+        } else {
+            out_ += QByteArray("\\u00") + QByteArray::number(c, 16).rightJustified(2, '0');
+        }
+    }
+
+    // Takes back the last character, a letter in the plain state, to hand it to the look-alike step.
+    bool takeBackLetter()
+    {
+        if (out_.isEmpty() || escaped_ || !std::isalpha(static_cast<unsigned char>(out_.back())))
+            return false;
+        out_.chop(1);
+        return true;
+    }
+
+    QByteArray take() { return std::move(out_); }
+
+private:
+    QByteArray out_;
+    bool inString_ = false;
+    bool escaped_ = false;
+};
+
 } // namespace
 
 QByteArray charsetOf(const QByteArray &contentType)
@@ -104,6 +154,31 @@ QByteArray toAscii(const QString &text)
     if (isAscii(text))
         return text.toLatin1();
     return transliterate(text).toLatin1();
+}
+
+QByteArray jsonToAscii(const QString &json)
+{
+    if (isAscii(json))
+        return json.toLatin1();
+    JsonWriter writer(json.size());
+    for (qsizetype i = 0; i < json.size();) {
+        if (json[i].unicode() <= 0x7F) {
+            writer.put(char(json[i].unicode()));
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < json.size() && json[end].unicode() > 0x7F)
+            ++end;
+        // Each run of other characters on its own; a combining mark takes its letter along.
+        qsizetype start = i;
+        if (json[i].isMark() && i > 0 && writer.takeBackLetter())
+            start = i - 1;
+        for (QChar c : transliterate(json.mid(start, end - start)))
+            writer.putLookAlike(c.unicode());
+        i = end;
+    }
+    return writer.take();
 }
 
 QString toCodePage1252(const QString &text)

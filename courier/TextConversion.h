@@ -19,6 +19,10 @@ QString decode(const QByteArray &body, const QByteArray &contentType);
 // look-alike where ICU's Latin-ASCII transliteration has one, and "?" otherwise.
 QByteArray toAscii(const QString &text);
 
+// The same step for a JSON text: a look-alike that lands inside a string as a quote, a backslash
+// or a control character is written as its escape, so a reply that was valid JSON stays so.
+QByteArray jsonToAscii(const QString &json);
+
 // Keeps only what the Windows-1252 code page can hold; anything else goes through the same
 // look-alike step as toAscii.
 QString toCodePage1252(const QString &text);

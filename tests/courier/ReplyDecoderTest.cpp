@@ -1,6 +1,7 @@
 #include "courier/ReplyDecoder.h"
 
 #include "CourierFixture.h"
+#include "courier/JsonReading.h"
 #include "courier/TextConversion.h"
 
 using namespace brisfold;
@@ -118,4 +119,42 @@ TEST(TextConversion, DecodesByTheDeclaredCharset)
                                                              "b",
                                                              "application/json; charset=utf-8")),
               "a??b");
+}
+
+// Look-alikes of a quote or a backslash used to end the string or start an escape, so a valid
+// reply was read as no JSON at all ("200").
+TEST(ReplyDecoder, LookAlikesOfJsonSyntaxKeepTheReplyReadable)
+{
+    const struct
+    {
+        const char *what;
+        QByteArray body;
+        QByteArray contentType;
+        const char *nome; // UTF-8
+    } cases[] = {
+        {"curly quotes",
+         "{\"nome\":\"Pizzaria \xe2\x80\x9c"
+         "Boa\xe2\x80\x9d\"}",
+         "application/json; charset=UTF-8", "Pizzaria \"Boa\""},
+        {"curly quotes in Windows-1252",
+         "{\"nome\":\"\x93"
+         "Boa\x94\"}",
+         "application/json; charset=windows-1252", "\"Boa\""},
+        {"full-width quote and backslash",
+         "{\"nome\":\"\xef\xbc\x82"
+         "C:\xef\xbc\xbctemp\"}",
+         "application/json", "\"C:\\temp"},
+        {"next to an escape", "{\"nome\":\"\\\"\xe2\x80\x9d\\u00e3\"}", "application/json", "\"\"\xc3\xa3"},
+        {"a decomposed letter", "{\"nome\":\"Sa\xcc\x83o\"}", "application/json", "Sao"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        HttpReply reply;
+        reply.status = 200;
+        reply.headers = {{"Content-Type", c.contentType}};
+        reply.body = c.body;
+        const ReplyDecoder decoder(reply);
+        ASSERT_TRUE(decoder.hasObject()) << decoder.resultText().toStdString();
+        EXPECT_EQ(JsonReading::memberText(decoder.document(), "nome"), QString::fromUtf8(c.nome));
+    }
 }
