@@ -1,6 +1,8 @@
 #include "DeliveryDocument.h"
 
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
 #include <initializer_list>
 #include <utility>
 
@@ -74,11 +76,36 @@ bool isNumber(QStringView text)
     return i == n;
 }
 
+bool fitsDouble(QStringView number)
+{
+    // Readers hold numbers as doubles and refuse some past its range outright (RapidJSON stops at
+    // more than 308 integer digits or an exponent above 308, even for "0e400").
+    qsizetype i = number.startsWith(u'-') ? 1 : 0;
+    qsizetype integerDigits = 0;
+    while (i < number.size() && number[i] >= u'0' && number[i] <= u'9') {
+        ++integerDigits;
+        ++i;
+    }
+    if (integerDigits > 308)
+        return false;
+    const qsizetype e = std::max(number.indexOf(u'e'), number.indexOf(u'E'));
+    if (e >= 0 && !number.mid(e + 1).startsWith(u'-')) {
+        QStringView exponent = number.mid(e + 1);
+        if (exponent.startsWith(u'+'))
+            exponent = exponent.mid(1);
+        while (exponent.size() > 1 && exponent.front() == u'0')
+            exponent = exponent.mid(1);
+        if (exponent.size() > 3 || exponent.toInt() > 308)
+            return false;
+    }
+    return std::isfinite(number.toDouble());
+}
+
 QString bare(const QString &text)
 {
     if (text.isEmpty())
         return QStringLiteral("null");
-    return isNumber(text) ? text : quoted(text);
+    return isNumber(text) && fitsDouble(text) ? text : quoted(text);
 }
 
 } // namespace Json

@@ -33,8 +33,8 @@ struct DeliveryDocument
     QString lngParada;
 
     // One line, no blank but the one after "retorno":. Texts are JSON-escaped; the id and
-    // the stop's coordinates go bare when they are JSON numbers, as null when empty and as
-    // strings otherwise, so the document is always valid JSON.
+    // the stop's coordinates go bare when they are JSON numbers a double can hold, as null when
+    // empty and as strings otherwise, so the document is always valid JSON.
     QString toJson() const;
 };
 
@@ -42,9 +42,12 @@ namespace Json {
 
 // The text as a JSON string literal, quotes included.
 QString quoted(const QString &text);
-// A JSON number as written; null when empty; otherwise a string literal.
+// A JSON number as written; null when empty; otherwise a string literal, a number past the
+// range of a double included.
 QString bare(const QString &text);
 bool isNumber(QStringView text);
+// For a text that isNumber(): whether common readers take it as a double.
+bool fitsDouble(QStringView number);
 
 } // namespace Json
 

@@ -95,6 +95,40 @@ TEST(DeliveryDocument, BareValuesAreWrittenAsNumbersOnlyWhenTheyAreJsonNumbers)
         EXPECT_EQ(Json::bare(QString::fromLatin1(c.in)), QString::fromLatin1(c.out)) << c.in;
 }
 
+// RapidJSON refuses these outright although they follow the grammar; they go as strings.
+TEST(DeliveryDocument, NumbersPastTheRangeOfADoubleGoAsStrings)
+{
+    const QString longInteger = QString(400, u'7');
+    const struct
+    {
+        QString in;
+        bool bare;
+    } cases[] = {
+        {QStringLiteral("2222e222222"), false},
+        {QStringLiteral("0e400"), false},
+        {QStringLiteral("9e308"), false},
+        {QStringLiteral("1E+0309"), false},
+        {longInteger, false},
+        {QStringLiteral("-") + longInteger + QStringLiteral("e-300"), false},
+        {QStringLiteral("1e308"), true},
+        {QStringLiteral("1e-400"), true},
+        {QStringLiteral("-0.5E+0308"), true},
+        {QString(308, u'9'), true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.in.toStdString());
+        DeliveryDocument d = normalOrder();
+        d.empresaId = c.in;
+        const QByteArray json = d.toJson().toUtf8();
+        rapidjson::Document parsed;
+        parsed.Parse<rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag>(
+            json.constData(), size_t(json.size()));
+        ASSERT_FALSE(parsed.HasParseError());
+        EXPECT_EQ(Json::bare(c.in), c.bare ? c.in : Json::quoted(c.in));
+        EXPECT_EQ(QString::fromUtf8(parsed["empresa_id"].GetString()), c.in);
+    }
+}
+
 TEST(Schedule, AddsTheDelayAndDropsTheSeconds)
 {
     const RegionalSeparators brazil;
