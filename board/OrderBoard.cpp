@@ -150,7 +150,8 @@ bool OrderBoard::FormMouseWheel(int wheelDelta, const QPoint &globalPos)
 
 bool OrderBoard::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == grid_->viewport() && event->type() == QEvent::Wheel) {
+    // The type first: while the grid is being destroyed its viewport still sends events.
+    if (event->type() == QEvent::Wheel && watched == grid_->viewport()) {
         const auto *wheel = static_cast<QWheelEvent *>(event);
         // Only the vertical wheel moves through the orders.
         if (wheel->angleDelta().y() != 0 &&

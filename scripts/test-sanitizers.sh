@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The test suite again, built with the address and undefined-behaviour sanitizers, and the
+# threaded parts (the check's worker, the dispatch race, the shared connection) built with the
+# thread sanitizer. Optimised lightly and with line tables only, to keep the builds short.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+here=$PWD
+export QT_QPA_PLATFORM=offscreen
+flags=(-DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -g1" -DBRISFOLD_BUILD_BENCH=OFF)
+
+asan=${ASAN_BUILD_DIR:-build-asan}
+BUILD_DIR=$asan scripts/build.sh "${flags[@]}" -DBRISFOLD_SANITIZE=ON
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$asan" --output-on-failure -j2 --timeout 600 -LE e2e
+
+tsan=${TSAN_BUILD_DIR:-build-tsan}
+threaded=(test_cycle test_dispatch test_store)
+cmake -S . -B "$tsan" "${flags[@]}" -DBRISFOLD_SANITIZE_THREAD=ON
+cmake --build "$tsan" -j"$(nproc)" --target "${threaded[@]}"
+for t in "${threaded[@]}"; do
+  echo "== $t (thread sanitizer)"
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$here/scripts/sanitizers/tsan.supp \
+    "$tsan/tests/$t" --gtest_brief=1
+done
