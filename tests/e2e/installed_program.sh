@@ -82,4 +82,14 @@ timeout 10 "$work/Brisfold/Brisfold" || fail "the second start did not leave wit
 wait_for 5 test ! -e "$work/Brisfold/open/open.ini" || fail "the running copy did not take the signal"
 kill -0 "$program" || fail "the running copy is gone"
 [ -f "$XDG_CONFIG_HOME/autostart/Brisfold.desktop" ] || fail "no autostart entry"
+
+# Nothing the program wrote tells a password, a key or a token.
+token=$(sqlite3 "$db" 'SELECT TOKEN FROM CONFIGDELIVERY')
+key=$(sed -n 's/.*courierApiKey[^"]*"\([^"]*\)".*/\1/p' "$build/generated/BuildConfig.h")
+secret=$(sed -n 's/.*marketplaceClientSecret[^"]*"\([^"]*\)".*/\1/p' "$build/generated/BuildConfig.h")
+[ -n "$token" ] && [ -n "$key" ] && [ -n "$secret" ] || fail "the secrets to look for were not found"
+for s in demo1234 aiqfome123 "$token" "$key" "$secret"; do
+  found=$(grep -rlF --exclude-dir=BD --exclude=Brisfold -- "$s" "$work/program.log" "$work/Brisfold" || true)
+  [ -z "$found" ] || fail "a secret appears in $found"
+done
 echo "PASS: 5 orders imported and booked; screenshot $shots/e2e-board.png"
