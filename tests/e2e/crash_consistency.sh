@@ -67,10 +67,13 @@ slow=()
 [ "$latency" -gt 0 ] && slow=(--courier-fault slow --marketplace-fault slow --fault-delay "$latency")
 "$sandbox" --quiet --courier-port "$courier_port" --marketplace-port "$marketplace_port" \
   --initial-orders 8 --order-interval "$interval" --seed 11 "${slow[@]}" >"$work/sandbox.log" 2>&1 &
-pids+=($!)
+sandbox_pid=$!
+pids+=($sandbox_pid)
+# Its banner comes after both ports are bound; a port taken by another run ends it instead.
+started_up() { grep -qs "is running" "$work/sandbox.log" || ! kill -0 "$sandbox_pid" 2>/dev/null; }
+wait_for 10 started_up && kill -0 "$sandbox_pid" 2>/dev/null || { cat "$work/sandbox.log" >&2; fail "the sandbox did not start"; }
 courier_state="https://127.0.0.1:$courier_port/_sandbox/state"
 marketplace_state="https://127.0.0.1:$marketplace_port/_sandbox/state"
-wait_for 10 curl -sfk -o /dev/null "$marketplace_state" || { cat "$work/sandbox.log" >&2; fail "the sandbox did not start"; }
 
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
@@ -80,7 +83,8 @@ mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 
 # Both services' records, for the queries below (read there with readfile()).
 snapshot() {
-  curl -sfk -o "$work/courier.json" "$courier_state" && curl -sfk -o "$work/marketplace.json" "$marketplace_state"
+  curl -sfk -o "$work/courier.json" "$courier_state" && curl -sfk -o "$work/marketplace.json" "$marketplace_state" ||
+    fail "the sandbox stopped answering"
 }
 # The program may be writing while the last check runs.
 query() { sqlite3 -batch -noheader -cmd '.timeout 10000' "$db" "$@"; }
