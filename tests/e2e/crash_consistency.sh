@@ -21,7 +21,7 @@ work=$(mktemp -d)
 program=
 pids=()
 cleanup() {
-  [ -n "$program" ] && kill -KILL "$program" 2>/dev/null || true
+  if [ -n "$program" ]; then kill -KILL "$program" 2>/dev/null || true; fi
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$work"
@@ -32,7 +32,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Waits up to $1 seconds for the command in the remaining arguments to succeed.
 wait_for() {
-  local seconds=$1; shift
+  local seconds=$1 i
+  shift
   for ((i = 0; i < seconds * 10; i++)); do
     if "$@"; then return 0; fi
     sleep 0.1
@@ -68,30 +69,36 @@ slow=()
 "$sandbox" --quiet --courier-port "$courier_port" --marketplace-port "$marketplace_port" \
   --initial-orders 8 --order-interval "$interval" --seed 11 "${slow[@]}" >"$work/sandbox.log" 2>&1 &
 sandbox_pid=$!
-pids+=($sandbox_pid)
+pids+=("$sandbox_pid")
 # Its banner comes after both ports are bound; a port taken by another run ends it instead.
 started_up() { grep -qs "is running" "$work/sandbox.log" || ! kill -0 "$sandbox_pid" 2>/dev/null; }
-wait_for 10 started_up && kill -0 "$sandbox_pid" 2>/dev/null || { cat "$work/sandbox.log" >&2; fail "the sandbox did not start"; }
+if ! wait_for 10 started_up || ! kill -0 "$sandbox_pid" 2>/dev/null; then
+  cat "$work/sandbox.log" >&2
+  fail "the sandbox did not start"
+fi
 courier_state="https://127.0.0.1:$courier_port/_sandbox/state"
 marketplace_state="https://127.0.0.1:$marketplace_port/_sandbox/state"
 
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
 wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(<"$work/display") XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/etc-xdg"
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+DISPLAY=:$(<"$work/display")
+export DISPLAY XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/etc-xdg"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 # Both services' records, for the queries below (read there with readfile()).
 snapshot() {
-  curl -sfk -o "$work/courier.json" "$courier_state" && curl -sfk -o "$work/marketplace.json" "$marketplace_state" ||
+  if ! curl -sfk -o "$work/courier.json" "$courier_state" ||
+    ! curl -sfk -o "$work/marketplace.json" "$marketplace_state"; then
     fail "the sandbox stopped answering"
+  fi
 }
 # The program may be writing while the last check runs.
 query() { sqlite3 -batch -noheader -cmd '.timeout 10000' "$db" "$@"; }
 # The delivery orders of a marketplace record, the customer's name without accents as the import
 # stores it.
 deliveries() {
-  local customer="json_extract(value,'$.customer')" from to
+  local customer="json_extract(value,'$.customer')" from to i
   from=(á à â ã é ê í ó ô õ ú ç Á À Â Ã É Ê Í Ó Ô Õ Ú Ç)
   to=(a a a a e e i o o o u c A A A A E E I O O O U C)
   for i in "${!from[@]}"; do customer="replace($customer,'${from[i]}','${to[i]}')"; done
