@@ -201,10 +201,14 @@ violation "the stored sign-in or settings were lost" "$(query "SELECT 'EMPRESA',
   UNION ALL SELECT 'CONFIGDELIVERY', count(*) FROM CONFIGDELIVERY HAVING count(*) <> 1
   UNION ALL SELECT 'CONFIGURACAO', count(*) FROM CONFIGURACAO HAVING count(*) <> 1")"
 violation "starts that ended before their kill" "${ended_alone%$'\n'}"
+# Every start rewrites the autostart entry; a kill must leave the old one or the new one, whole.
 autostart="$XDG_CONFIG_HOME/autostart/Brisfold.desktop"
-if [ -e "$autostart" ] && ! grep -q '^Exec=.* --autostart$' "$autostart"; then
-  violation "a half-written autostart entry" "$autostart"
+if [ "$(head -n 1 "$autostart" 2>/dev/null)" != "[Desktop Entry]" ] ||
+  ! grep -q '^Exec=.* --autostart$' "$autostart"; then
+  violation "a missing or half-written autostart entry" "$autostart"
 fi
+litter=$(find "$XDG_CONFIG_HOME/autostart" -type f ! -name Brisfold.desktop)
+[ -z "$litter" ] || echo "note: files left beside the autostart entry: $litter"
 
 doubles=$(query "SELECT id || ' booked ' || count(*) || ' times' FROM $bookings GROUP BY id HAVING count(*) > 1")
 double_count=0
