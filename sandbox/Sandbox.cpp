@@ -188,6 +188,8 @@ bool Sandbox::start(std::string &error)
             int yes = 1;
             setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
         });
+        // Small replies go out at once instead of waiting for the client's delayed acknowledgement.
+        server->set_tcp_nodelay(true);
         if (wanted == 0) {
             port = server->bind_to_any_port(options_.host);
         } else {
