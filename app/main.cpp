@@ -12,13 +12,41 @@
 #endif
 
 #include <QApplication>
+#include <QDateTime>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QSessionManager>
+#include <QTimer>
 #include <QTranslator>
+#include <cstdio>
 
 using namespace brisfold;
+
+namespace {
+
+// Opt-in for the start-up benchmark (BRISFOLD_REPORT_FIRST_PAINT set): prints the wall-clock time
+// once the main window's first frame is painted and the event loop is free again.
+class FirstPaintReport final : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // The frame is flushed by the time the loop runs the next zero timer.
+            QTimer::singleShot(0, [] {
+                std::fprintf(stderr, "brisfold-first-paint-epoch-ms %lld\n",
+                             static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
+                std::fflush(stderr);
+            });
+        }
+        return false;
+    }
+};
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -68,6 +96,9 @@ int main(int argc, char **argv)
                              else
                                  manager.release();
                          });
+        FirstPaintReport firstPaint;
+        if (qEnvironmentVariableIsSet("BRISFOLD_REPORT_FIRST_PAINT"))
+            mainForm.installEventFilter(&firstPaint);
         mainForm.show();
         exitCode = QApplication::exec();
     }
