@@ -1,7 +1,6 @@
 #include "TextConversion.h"
 
 #include <QList>
-#include <cctype>
 #include <memory>
 #include <unicode/translit.h>
 #include <unicode/ucnv.h>
@@ -99,7 +98,7 @@ public:
     // Takes back the last character, a letter in the plain state, to hand it to the look-alike step.
     bool takeBackLetter()
     {
-        if (out_.isEmpty() || escaped_ || !std::isalpha(static_cast<unsigned char>(out_.back())))
+        if (out_.isEmpty() || escaped_ || !QChar::isLetter(char16_t(out_.back())))
             return false;
         out_.chop(1);
         return true;
