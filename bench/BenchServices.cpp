@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <curl/curl.h>
 #include <functional>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -96,9 +97,12 @@ std::unique_ptr<Fakes> Fakes::inChildProcess()
     if (pid < 0)
         std::abort();
     if (pid == 0) {
+        // Never outlives the benchmark, even one that crashes.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         close(ports[0]);
         Fakes fakes;
-        // Orders are added through the marketplace port, since the parent cannot reach this object.
+        // Orders are added through the marketplace port, since the parent cannot reach this object;
+        // the route goes in before anyone knows the port.
         fakes.marketplaceServer_->Post("/_bench/orders",
                                        [&fakes](const httplib::Request &, httplib::Response &res) {
                                            res.set_content(fakes.addOrder(), "text/plain");
