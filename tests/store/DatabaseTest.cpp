@@ -1,5 +1,8 @@
+#include "board/BoardQuery.h"
+#include "support/SqliteShell.h"
 #include "support/TestDatabase.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <SQLiteCpp/SQLiteCpp.h>
@@ -8,7 +11,9 @@
 
 using brisfold::Database;
 using brisfold::DatabaseError;
+using brisfold::test::SqliteShell;
 using brisfold::test::TestDatabase;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -28,6 +33,16 @@ void insert(Database &db, const QString &id)
                              {":LATITUDE", QStringLiteral("-23.4")},
                              {":LONGITUDE", QStringLiteral("-51.9")}});
 }
+
+// The board's rows, as the refresh reads them.
+std::vector<brisfold::OrderRow> board(Database &db)
+{
+    return brisfold::readOrderRows(db.query(brisfold::FDQueryPedidosSql));
+}
+
+const QString otherProcessOrder =
+    QStringLiteral("INSERT INTO PEDIDOS (ORIGEM, IDPEDIDO, DATAHORA) "
+                   "VALUES (1, 'outro', strftime('%Y-%m-%d %H:%M:%S', 'now'));");
 
 } // namespace
 
@@ -136,4 +151,50 @@ TEST(Database, OtherProcessesMayUseTheFileBetweenStatements)
     SQLite::Database other(t.path().toStdString(), SQLite::OPEN_READWRITE);
     other.exec("UPDATE PEDIDOS SET ID_MCH = 'MACHINE'");
     EXPECT_EQ(t.db().query("SELECT ID_MCH FROM PEDIDOS").text(0, u"ID_MCH"), QStringLiteral("MACHINE"));
+}
+
+TEST(Database, AnotherProcessHoldingTheLockForSecondsIsWaitedFor)
+{
+    TestDatabase t;
+    const auto shell = SqliteShell::holdLock(t.path(), 3s, otherProcessOrder);
+
+    QElapsedTimer timer;
+    timer.start();
+    const auto rows = board(t.db());
+    insert(t.db(), QStringLiteral("nosso"));
+
+    EXPECT_GE(timer.elapsed(), 2000) << "the statements waited for the lock";
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows.front().IDPEDIDO, QStringLiteral("outro"));
+    EXPECT_TRUE(shell->finish()) << shell->errors().toStdString();
+    EXPECT_EQ(t.db().query("SELECT * FROM PEDIDOS").rowCount(), 2);
+}
+
+TEST(Database, ALockHeldPastTheBusyTimeOutFailsWithTheEnginesTextAndLosesNothing)
+{
+    TestDatabase t;
+    t.db().setBusyTimeout(1s);
+    insert(t.db(), QStringLiteral("antes"));
+    const auto shell = SqliteShell::holdLock(t.path(), 3s, otherProcessOrder);
+
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        insert(t.db(), QStringLiteral("durante"));
+        ADD_FAILURE() << "the insert must give up after the busy time-out";
+    } catch (const DatabaseError &e) {
+        EXPECT_EQ(e.text(), QStringLiteral("database is locked"));
+    }
+    EXPECT_THROW(board(t.db()), DatabaseError);
+    EXPECT_GE(timer.elapsed(), 1500);
+    EXPECT_LT(timer.elapsed(), 2900) << "each statement waits its busy time-out, not for the lock";
+
+    ASSERT_TRUE(shell->finish()) << shell->errors().toStdString();
+    insert(t.db(), QStringLiteral("depois"));
+    EXPECT_NO_THROW(board(t.db()));
+    const auto ids = t.db().query("SELECT IDPEDIDO FROM PEDIDOS ORDER BY ID");
+    ASSERT_EQ(ids.rowCount(), 3);
+    EXPECT_EQ(ids.text(0, u"IDPEDIDO"), QStringLiteral("antes"));
+    EXPECT_EQ(ids.text(1, u"IDPEDIDO"), QStringLiteral("outro"));
+    EXPECT_EQ(ids.text(2, u"IDPEDIDO"), QStringLiteral("depois"));
 }

@@ -23,6 +23,9 @@ void SqliteShell::start(const QString &databasePath, const QString &script)
     process_.write(".timeout 10000\n");
     process_.write(script.toUtf8());
     process_.write("\n");
+    // Without an event loop the script leaves only while we wait for it to be written.
+    while (process_.bytesToWrite() > 0 && process_.waitForBytesWritten(10000)) {
+    }
     process_.closeWriteChannel();
 }
 
