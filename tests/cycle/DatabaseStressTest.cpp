@@ -1,0 +1,163 @@
+#include "CycleFixture.h"
+#include "board/BoardQuery.h"
+#include "support/ReadOnlyFolder.h"
+#include "support/SqliteShell.h"
+
+#include <QFileInfo>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+
+using namespace brisfold;
+using namespace brisfold::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray orderSummary(const QByteArray &id)
+{
+    return R"({"order_id":")" + id +
+           R"(","created_at":"2024-03-15 13:30:00","is_read":true,"is_ready":false,"order_is_pickup":false})";
+}
+
+FakeReply orderDetail()
+{
+    return FakeReply::json(
+        R"({"data":{"is_ready":false,"is_pickup":false,"is_read":true,"is_cancelled":false,"is_delivered":false,)"
+        R"("created_at":"2024-03-15 13:30:00","user":{"name":"Ana","surname":"S","address":{"street_name":"R",)"
+        R"("number":"1","complement":"","reference":"","phone":"44","mobile_phone":"","city_name":"C",)"
+        R"("state_uf":"PR","latitude":"-23","longitude":"-51"}}}})");
+}
+
+} // namespace
+
+TEST_F(CycleTest, ALockedDatabaseDuringACheckIsWaitedForOrReportedAndTheNextCheckRecovers)
+{
+    db().execute("INSERT INTO CONFIGDELIVERY (ID, LOGIN, SENHA) VALUES (1, 'loja', 'pw')");
+    marketplace.setReply(
+        "GET", "/alfredo/orders/search",
+        FakeReply::json(R"({"data":[)" + orderSummary("L1") + "," + orderSummary("L2") + "]}"));
+    marketplace.setDefaultReply(orderDetail());
+    const struct
+    {
+        const char *what;
+        const char *lockedAt; // the activity text at which the other process takes the lock
+        std::chrono::milliseconds busyTimeout;
+        QString result;
+        int imported;
+    } cases[] = {
+        {"three seconds, waited out", "Verificando token", Database::defaultBusyTimeout,
+         QStringLiteral("Aiqfome conectado"), 2},
+        {"past the busy time-out, storing the token", "Verificando token", 1s,
+         QStringLiteral("database is locked"), 0},
+        {"past the busy time-out, looking orders up", "Verificando pedidos", 1s,
+         noConnection + QStringLiteral("database is locked"), 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        db().execute("DELETE FROM PEDIDOS");
+        db().setBusyTimeout(c.busyTimeout);
+        const QStringList before = TestDatabase::contents(db(), "SELECT * FROM PEDIDOS");
+        std::unique_ptr<SqliteShell> other;
+        events = RecordingEvents();
+        events.onStatus = [&](const QString &text) {
+            if (text == QString::fromUtf8(c.lockedAt) && !other)
+                other = SqliteShell::holdLock(database.path(), 3s);
+        };
+
+        check().run(CheckInput{}, events);
+
+        ASSERT_TRUE(other);
+        // Our own look at the tables waits until the other process is done.
+        ASSERT_TRUE(other->finish()) << other->errors().toStdString();
+        EXPECT_EQ(events.status.last(), c.result);
+        if (c.imported == 0) {
+            EXPECT_EQ(events.notices.last(), c.result);
+            EXPECT_EQ(TestDatabase::contents(db(), "SELECT * FROM PEDIDOS"), before);
+        }
+        EXPECT_EQ(db().query("SELECT * FROM PEDIDOS").rowCount(), c.imported);
+
+        events = RecordingEvents();
+        check().run(CheckInput{}, events);
+        EXPECT_EQ(events.status.last(), u"Aiqfome conectado");
+        EXPECT_EQ(storedCount(u"L1"), 1);
+        EXPECT_EQ(storedCount(u"L2"), 1);
+    }
+}
+
+TEST_F(CycleTest, ADatabaseMadeReadOnlyDuringACheckIsReportedAndTheNextCheckRecovers)
+{
+    db().execute("INSERT INTO CONFIGDELIVERY (ID, LOGIN, SENHA) VALUES (1, 'loja', 'pw')");
+    marketplace.setReply("GET", "/alfredo/orders/search",
+                         FakeReply::json(R"({"data":[)" + orderSummary("R1") + "]}"));
+    marketplace.setDefaultReply(orderDetail());
+    const QStringList before = TestDatabase::contents(db(), "SELECT * FROM CONFIGDELIVERY");
+    // The check runs on this thread, which gives up its right to override permissions meanwhile.
+    std::optional<ReadOnlyFolder> readOnly;
+    events.onStatus = [&](const QString &text) {
+        if (text == u"Verificando token" && !readOnly)
+            readOnly.emplace(QFileInfo(database.path()).absolutePath());
+    };
+
+    check().run(CheckInput{}, events);
+
+    ASSERT_TRUE(readOnly);
+    EXPECT_EQ(events.status.last(), u"attempt to write a readonly database");
+    EXPECT_EQ(events.notices.last(), events.status.last());
+    EXPECT_EQ(TestDatabase::contents(db(), "SELECT * FROM CONFIGDELIVERY"), before);
+    EXPECT_EQ(db().query("SELECT * FROM PEDIDOS").rowCount(), 0);
+
+    readOnly.reset();
+    events = RecordingEvents();
+    check().run(CheckInput{}, events);
+    EXPECT_EQ(events.status.last(), u"Aiqfome conectado");
+    EXPECT_EQ(storedCount(u"R1"), 1);
+}
+
+TEST_F(CycleTest, ImportAndBoardRunWhileAnotherProcessWritesOrders)
+{
+    db().execute("INSERT INTO CONFIGDELIVERY (ID, LOGIN, SENHA) VALUES (1, 'loja', 'pw')");
+    constexpr int ours = 30;
+    constexpr int theirs = 300;
+    QList<QByteArray> summaries;
+    for (int i = 0; i < ours; ++i)
+        summaries << orderSummary("N" + QByteArray::number(i));
+    marketplace.setReply("GET", "/alfredo/orders/search",
+                         FakeReply::json(R"({"data":[)" + summaries.join(',') + "]}"));
+    marketplace.setDefaultReply(orderDetail());
+    QString script;
+    for (int i = 0; i < theirs; ++i)
+        script += QStringLiteral("INSERT INTO PEDIDOS (ORIGEM, IDPEDIDO, DATAHORA) VALUES "
+                                 "(2, 'X%1', strftime('%Y-%m-%d %H:%M:%S', 'now'));\n")
+                      .arg(i);
+    SqliteShell other(database.path(), script);
+
+    // The board refreshes on its own thread meanwhile, as the UI thread does beside the worker.
+    std::atomic<bool> done = false;
+    std::atomic<int> refreshes = 0;
+    QString boardError;
+    std::thread boardThread([&] {
+        while (!done) {
+            try {
+                readOrderRows(db().query(FDQueryPedidosSql));
+                ++refreshes;
+            } catch (const std::exception &e) {
+                boardError = QString::fromUtf8(e.what());
+                return;
+            }
+        }
+    });
+    check().run(CheckInput{}, events);
+    const bool otherOk = other.finish();
+    done = true;
+    boardThread.join();
+
+    EXPECT_TRUE(otherOk) << other.errors().toStdString();
+    EXPECT_EQ(boardError, QString());
+    EXPECT_GT(refreshes, 0);
+    EXPECT_EQ(events.status.last(), u"Aiqfome conectado");
+    EXPECT_EQ(db().query("SELECT * FROM PEDIDOS WHERE ORIGEM = 1").rowCount(), ours);
+    EXPECT_EQ(db().query("SELECT DISTINCT IDPEDIDO FROM PEDIDOS WHERE ORIGEM = 1").rowCount(), ours);
+    EXPECT_EQ(db().query("SELECT * FROM PEDIDOS WHERE ORIGEM = 2").rowCount(), theirs);
+}
