@@ -55,7 +55,7 @@ Decoded decode(const HttpReply &reply)
         d.text = body;
         return d;
     }
-    auto document = JsonReading::parse(TextConversion::toAscii(body));
+    auto document = JsonReading::parse(TextConversion::jsonToAscii(body));
     if (!document) {
         d.kind = Decoded::Kind::NotJson;
         d.text = body;

@@ -240,6 +240,9 @@ TEST_F(MarketplaceTest, InsertComposesCustomerPhoneAndAddress)
     nullComplement.complement = "null";
     Detail emptySurname;
     emptySurname.surname = R"("")";
+    // Phones type curly quotes; reduced to ASCII they must not end the JSON string.
+    Detail curlyQuotes;
+    curlyQuotes.reference = "\"perto do \u201CBar do Z\u00E9\u201D\"";
     const Case cases[] = {
         {"complete", Detail(), QStringLiteral("Ana Souza"), QStringLiteral("4433221100"), fullAddress},
         {"empty phone", emptyPhone, QStringLiteral("Ana Souza"), QStringLiteral("44999887766"), fullAddress},
@@ -247,6 +250,8 @@ TEST_F(MarketplaceTest, InsertComposesCustomerPhoneAndAddress)
         {"null complement", nullComplement, QStringLiteral("Ana Souza"), QStringLiteral("4433221100"),
          QStringLiteral("Rua das Flores 120, null perto da praca - Maringa PR")},
         {"empty surname", emptySurname, QStringLiteral("Ana "), QStringLiteral("4433221100"), fullAddress},
+        {"curly quotes", curlyQuotes, QStringLiteral("Ana Souza"), QStringLiteral("4433221100"),
+         QStringLiteral("Rua das Flores 120, Apto 3 perto do \"Bar do Ze\" - Maringa PR")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
