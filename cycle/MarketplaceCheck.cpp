@@ -119,7 +119,11 @@ void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, Ch
         for (int i = 0; i < orders.rowCount(); ++i) {
             const qint64 id = orders.integer(i, u"ID");
             // The dispatch dialog may have booked it since the selection, or be booking it now.
-            const DispatchClaim claim(db_, id);
+            DispatchClaim claim(db_, id);
+            if (claim.bookedUnmarked()) {
+                claim.markBooked();
+                continue;
+            }
             if (!claim.held())
                 continue;
 
@@ -144,7 +148,7 @@ void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, Ch
 
             const QString result = courier_.AbrirEntrega(input.courierKey, email, senha, document.toJson());
             if (result == QStringView(resultOk))
-                db_.execute("UPDATE  PEDIDOS SET ID_MCH = 'MACHINE' where ID = :ID  ", {{":ID", id}});
+                claim.markBooked();
             else
                 events.statusText(QStringLiteral("Erro: ") + result);
         }

@@ -323,6 +323,12 @@ void TFEntrega::Button4Click()
         return;
     }
     if (claim->found() && !claim->held()) {
+        try {
+            if (claim->bookedUnmarked())
+                claim->markBooked();
+        } catch (const DatabaseError &) {
+            // Still remembered as booked; the message below holds either way.
+        }
         accept();
         mainForm_.messages().showMessage(&mainForm_,
                                          claim->mark().isEmpty() || claim->mark() == QStringLiteral("MACHINE")
@@ -340,8 +346,7 @@ void TFEntrega::Button4Click()
     }
 
     try {
-        mainForm_.FDConnection.execute("UPDATE  PEDIDOS SET ID_MCH = 'MACHINE' where ID = :ID  ",
-                                       {{":ID", ID}});
+        claim->markBooked();
     } catch (const DatabaseError &e) {
         // The courier is booked already: closing keeps a second click from booking another.
         accept();

@@ -119,6 +119,28 @@ TEST_F(CycleTest, RefusedOrdersStayOpenAndTheRestAreStillTried)
     EXPECT_EQ(markOf(b), u"MACHINE");
 }
 
+// A disk that refuses the mark after the platform took the booking: the order is marked at a
+// later check, never posted again.
+TEST_F(CycleTest, ABookingWhoseMarkFailedIsMarkedLaterNotPostedAgain)
+{
+    const qint64 a = addOrder(QStringLiteral("A1"));
+    courier.setReply("POST", "/api/integracao/abrirEntrega",
+                     FakeReply::json(R"({"response":{"id_mch":"9"}})"));
+    db().execute("CREATE TRIGGER recusa BEFORE UPDATE OF ID_MCH ON PEDIDOS BEGIN "
+                 "SELECT RAISE(ABORT, 'disco cheio'); END");
+
+    for (int i = 0; i < 2; ++i)
+        check().AbrirEntregaAgendarAutomatico(dispatchOn(), events);
+    EXPECT_EQ(courier.requests().size(), 1);
+    EXPECT_EQ(events.status, QStringList(2, QStringLiteral("DatabaseError")));
+    EXPECT_EQ(markOf(a), u"");
+
+    db().execute("DROP TRIGGER recusa");
+    check().AbrirEntregaAgendarAutomatico(dispatchOn(), events);
+    EXPECT_EQ(courier.requests().size(), 1);
+    EXPECT_EQ(markOf(a), u"MACHINE");
+}
+
 // The dispatch dialog books an order while the automatic run is busy with the one before.
 TEST_F(CycleTest, OrderMarkedDuringTheRunIsNotPostedAgain)
 {
