@@ -11,6 +11,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick x11-utils curl
   fonts-noto-color-emoji fonts-dejavu-core
+  clang libclang-rt-14-dev valgrind
 )
 
 missing=()

@@ -8,5 +8,7 @@ export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "${BUILD_DIR:-build}" --output-on-failure -j2 --timeout 300
 # The same tests under the address, undefined-behaviour and thread sanitizers.
 scripts/test-sanitizers.sh
+# Each fuzz target for a few seconds on its seed corpus.
+scripts/fuzz.sh 5
 # The Win32 side of the platform layer: cross-built with MinGW-w64, tested under Wine.
 scripts/test-windows.sh

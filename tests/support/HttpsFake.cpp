@@ -253,6 +253,8 @@ HttpsFake::HttpsFake(Options options)
     state_->server->Post(".*", handler);
     state_->server->Put(".*", handler);
     state_->server->Delete(".*", handler);
+    // Small replies go out at once instead of waiting for the client's delayed acknowledgement.
+    state_->server->set_tcp_nodelay(true);
     state_->port = state_->server->bind_to_any_port("127.0.0.1");
     if (state_->port <= 0)
         throw std::runtime_error("the HTTPS fake found no free port");
