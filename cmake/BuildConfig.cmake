@@ -1,10 +1,12 @@
 # Values fixed at build time. The defaults point at the bundled sandbox on loopback, so a fresh
 # checkout runs end to end; a production build passes the real values with -D.
-set(BRISFOLD_COURIER_API_URL "https://127.0.0.1:47801" CACHE STRING "Courier platform integration service")
-set(BRISFOLD_COURIER_WEB_URL "https://127.0.0.1:47801" CACHE STRING "Courier platform web site")
+# The sandbox's ports lie below the kernel's ephemeral range, so no client connection of a test
+# run can be holding one when the sandbox starts.
+set(BRISFOLD_COURIER_API_URL "https://127.0.0.1:27801" CACHE STRING "Courier platform integration service")
+set(BRISFOLD_COURIER_WEB_URL "https://127.0.0.1:27801" CACHE STRING "Courier platform web site")
 set(BRISFOLD_COURIER_API_KEY "sandbox_courier_key_0123456789AB" CACHE STRING "Courier platform integration key (32 characters)")
-set(BRISFOLD_MARKETPLACE_API_URL "https://127.0.0.1:47802" CACHE STRING "Marketplace API base address")
-set(BRISFOLD_MARKETPLACE_WEB_URL "https://127.0.0.1:47802" CACHE STRING "Marketplace web site")
+set(BRISFOLD_MARKETPLACE_API_URL "https://127.0.0.1:27802" CACHE STRING "Marketplace API base address")
+set(BRISFOLD_MARKETPLACE_WEB_URL "https://127.0.0.1:27802" CACHE STRING "Marketplace web site")
 set(BRISFOLD_MARKETPLACE_CLIENT_ID "tarsio-sistemas" CACHE STRING "Marketplace integrator client id")
 set(BRISFOLD_MARKETPLACE_CLIENT_SECRET "sandboxMarketplaceSecret01234567" CACHE STRING "Marketplace integrator secret (32 characters)")
 set(BRISFOLD_MARKETPLACE_CONTACT "integracao@tarsio.example" CACHE STRING "Integrator contact e-mail")

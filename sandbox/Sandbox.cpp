@@ -37,8 +37,8 @@ int portOfUrl(const std::string &url, int fallback)
 SandboxOptions buildDefaultOptions()
 {
     SandboxOptions options;
-    options.courierPort = portOfUrl(config::courierApiUrl, 47801);
-    options.marketplacePort = portOfUrl(config::marketplaceApiUrl, 47802);
+    options.courierPort = portOfUrl(config::courierApiUrl, 27801);
+    options.marketplacePort = portOfUrl(config::marketplaceApiUrl, 27802);
     options.courierApiKey = config::courierApiKey;
     options.clientId = config::marketplaceClientId;
     options.clientSecret = config::marketplaceClientSecret;

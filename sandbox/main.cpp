@@ -18,8 +18,8 @@ namespace {
 void usage()
 {
     std::cout << "Usage: brisfold-sandbox [options]\n"
-                 "  --courier-port N        courier platform port (default from the build, 47801)\n"
-                 "  --marketplace-port N    marketplace port (default from the build, 47802)\n"
+                 "  --courier-port N        courier platform port (default from the build, 27801)\n"
+                 "  --marketplace-port N    marketplace port (default from the build, 27802)\n"
                  "  --host ADDRESS          address to listen on (default 127.0.0.1)\n"
                  "  --cert FILE --key FILE  server certificate and key (default: the ones the build made)\n"
                  "  --initial-orders N      orders present at start (default 1)\n"

@@ -11,7 +11,7 @@ echo "Program folder: $prefix"
 
 # The local stand-in for the courier platform and the marketplace, unless one already runs.
 sandbox_pid=""
-if ! (exec 3<>/dev/tcp/127.0.0.1/47801) 2>/dev/null; then
+if ! (exec 3<>/dev/tcp/127.0.0.1/27801) 2>/dev/null; then
   "${BUILD_DIR:-build}/sandbox/brisfold-sandbox" --quiet --initial-orders 3 --order-interval 60 &
   sandbox_pid=$!
   sleep 1

@@ -46,7 +46,7 @@ cmake --install "$build" --prefix "$work/Brisfold" >/dev/null
 
 "$sandbox" --quiet --initial-orders 8 --order-interval 0 --seed 7 >"$work/sandbox.log" 2>&1 &
 pids+=($!)
-wait_for 10 bash -c '(exec 3<>/dev/tcp/127.0.0.1/47802) 2>/dev/null' || fail "the sandbox did not start"
+wait_for 10 bash -c '(exec 3<>/dev/tcp/127.0.0.1/27802) 2>/dev/null' || fail "the sandbox did not start"
 
 display=:$((90 + RANDOM % 400))
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
@@ -69,7 +69,7 @@ wait_for 60 booked || {
 }
 [ "$(sqlite3 "$db" 'SELECT count(*) FROM PEDIDOS')" = 5 ] || fail "unexpected orders were imported"
 [ "$(sqlite3 "$db" 'SELECT count(DISTINCT IDPEDIDO) FROM PEDIDOS')" = 5 ] || fail "an order was imported twice"
-bookings=$(curl -sk https://127.0.0.1:47801/_sandbox/state)
+bookings=$(curl -sk https://127.0.0.1:27801/_sandbox/state)
 for id in $(sqlite3 "$db" 'SELECT IDPEDIDO FROM PEDIDOS'); do
   grep -q "aiqfome $id" <<<"$bookings" || fail "the platform has no booking for order $id"
 done
