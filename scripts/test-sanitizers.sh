@@ -18,8 +18,9 @@ tsan=${TSAN_BUILD_DIR:-build-tsan}
 threaded=(test_cycle test_dispatch test_store)
 cmake -S . -B "$tsan" "${flags[@]}" -DBRISFOLD_SANITIZE_THREAD=ON
 cmake --build "$tsan" -j"$(nproc)" --target "${threaded[@]}"
+# die_after_fork=0: the database tests start the sqlite3 shell from a process with threads.
 for t in "${threaded[@]}"; do
   echo "== $t (thread sanitizer)"
-  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$here/scripts/sanitizers/tsan.supp \
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$here/scripts/sanitizers/tsan.supp \
     "$tsan/tests/$t" --gtest_brief=1
 done
