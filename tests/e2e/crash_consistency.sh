@@ -83,6 +83,7 @@ Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/nu
 pids+=($!)
 wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
 DISPLAY=:$(<"$work/display")
+export QT_QPA_PLATFORM=xcb # on the X server, even when the test run chose the offscreen platform
 export DISPLAY XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/etc-xdg"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 

@@ -52,6 +52,8 @@ display=:$((90 + RANDOM % 400))
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
+# On the X server, as at the counter, even when the test run chose the offscreen platform.
+export QT_QPA_PLATFORM=xcb
 export DISPLAY=$display XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/etc-xdg"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 
