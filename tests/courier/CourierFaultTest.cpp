@@ -15,9 +15,7 @@ namespace {
 CourierSettings faultSettings(const QString &baseUrl)
 {
     CourierSettings s = settingsFor(baseUrl);
-    s.timeouts.connect = FaultTimeouts::connect;
-    s.timeouts.read = FaultTimeouts::read;
-    s.timeouts.overall = FaultTimeouts::overall;
+    s.timeouts = FaultTimeouts::requests();
     return s;
 }
 

@@ -19,9 +19,7 @@ const QByteArray tokenBody = R"({"data":{"access_token":"tok-1","expires_in":360
 MarketplaceSettings faultSettings(const QString &baseUrl)
 {
     MarketplaceSettings s = marketplaceSettingsFor(baseUrl);
-    s.timeouts.connect = FaultTimeouts::connect;
-    s.timeouts.read = FaultTimeouts::read;
-    s.timeouts.overall = FaultTimeouts::overall;
+    s.timeouts = FaultTimeouts::requests();
     return s;
 }
 

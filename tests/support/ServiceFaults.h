@@ -1,5 +1,6 @@
 #pragma once
 
+#include "courier/HttpRequest.h"
 #include "support/HttpsFake.h"
 
 #include <QList>
@@ -34,6 +35,8 @@ struct FaultTimeouts
     static constexpr std::chrono::milliseconds read{1000};
     static constexpr std::chrono::milliseconds overall{2500};
     static constexpr std::chrono::milliseconds drip{300};
+
+    static HttpTimeouts requests() { return {connect, read, overall}; }
 };
 
 inline const QByteArray htmlErrorPage = "<html><head><title>500 Internal Server Error</title></head>"
