@@ -84,6 +84,19 @@ qint64 wholeSeconds(const QString &text)
     return seconds;
 }
 
+// Inside a handler: the no-connection text with the reason of the failure being handled. Reply
+// faults and database errors carry their reason as their text.
+QString failureText()
+{
+    try {
+        throw;
+    } catch (const std::exception &e) {
+        return noConnectionText(QString::fromUtf8(e.what()));
+    } catch (...) {
+        return noConnectionText(unknownError());
+    }
+}
+
 QString jsonStringContent(const QString &text)
 {
     const QString quoted = Json::quoted(text);
@@ -195,12 +208,8 @@ QString MarketplaceClient::ObterTokenAiqfome(const QString &login, const QString
         token = JsonReading::memberText(data, "access_token");
         const qint64 seconds = wholeSeconds(JsonReading::memberText(data, "expires_in"));
         validade = clock_.now().addMSecs(seconds * 1000).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
-    } catch (const ReplyFault &e) {
-        return noConnectionText(e.text());
-    } catch (const std::exception &e) {
-        return noConnectionText(QString::fromUtf8(e.what()));
     } catch (...) {
-        return noConnectionText(unknownError());
+        return failureText();
     }
 
     // Errors from here on are shown with their own text alone.
@@ -256,14 +265,8 @@ QString MarketplaceClient::BuscarPedidosAiqfome(const QString &token, Database &
             ImportarPedidoAiqfome(token, orderId, db);
         }
         return ok();
-    } catch (const ReplyFault &e) {
-        return noConnectionText(e.text());
-    } catch (const DatabaseError &e) {
-        return noConnectionText(e.text());
-    } catch (const std::exception &e) {
-        return noConnectionText(QString::fromUtf8(e.what()));
     } catch (...) {
-        return noConnectionText(unknownError());
+        return failureText();
     }
 }
 
@@ -324,14 +327,8 @@ QString MarketplaceClient::ImportarPedidoAiqfome(const QString &token, const QSt
              {":LATITUDE", latitude},
              {":LONGITUDE", longitude}});
         return ok();
-    } catch (const ReplyFault &e) {
-        return noConnectionText(e.text());
-    } catch (const DatabaseError &e) {
-        return noConnectionText(e.text());
-    } catch (const std::exception &e) {
-        return noConnectionText(QString::fromUtf8(e.what()));
     } catch (...) {
-        return noConnectionText(unknownError());
+        return failureText();
     }
 }
 
