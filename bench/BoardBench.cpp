@@ -89,7 +89,7 @@ void BM_TickData(benchmark::State &state)
     db.open(folder.databasePath());
     const qint64 remembered = state.range(0) / 2;
     for (auto _ : state) {
-        std::vector<OrderRow> rows = readOrderRows(db.query(FDQueryPedidosSql));
+        std::vector<OrderRow> rows = readOrderRows(db);
         const int count = int(rows.size());
         QString line = countLineText(count);
         const auto found = std::find_if(rows.begin(), rows.end(),

@@ -5,7 +5,7 @@
 
 namespace brisfold {
 
-class ResultSet;
+class Database;
 
 // The board query: the orders of the last 13 hours by the engine's UTC clock, orders without
 // a courier mark first, newest first within each group.
@@ -32,7 +32,8 @@ struct OrderRow
     QString ID_MCH;
 };
 
-std::vector<OrderRow> readOrderRows(const ResultSet &result);
+// Runs the board query and reads its rows one by one, keeping only the board's columns.
+std::vector<OrderRow> readOrderRows(Database &db);
 
 // "SEM PEDIDOS" for an empty list, otherwise the count followed by " PEDIDOS INTEGRADOS".
 QString countLineText(int rowCount);

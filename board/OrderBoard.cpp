@@ -83,7 +83,7 @@ void OrderBoard::TimerPedidosTimer()
     const qint64 rememberedId = current.isValid() ? model_->row(current.row()).ID : 0;
     try {
         const SuspendedUpdates suspended(grid_);
-        std::vector<OrderRow> rows = readOrderRows(db_.query(FDQueryPedidosSql));
+        std::vector<OrderRow> rows = readOrderRows(db_);
         const int count = int(rows.size());
         grid_->setVisible(count >= 1);
         countLine_->setText(countLineText(count));
@@ -103,7 +103,7 @@ void OrderBoard::TimerPedidosTimer()
 void OrderBoard::reopen()
 {
     grid_->hide();
-    std::vector<OrderRow> rows = readOrderRows(db_.query(FDQueryPedidosSql));
+    std::vector<OrderRow> rows = readOrderRows(db_);
     {
         const SuspendedUpdates suspended(grid_);
         grid_->verticalScrollBar()->setValue(0);

@@ -257,9 +257,8 @@ QString MarketplaceClient::BuscarPedidosAiqfome(const QString &token, Database &
             // An empty id would address the order list itself.
             if (orderId.isEmpty())
                 continue;
-            if (!db.query("SELECT * FROM PEDIDOS WHERE ORIGEM = 1 AND IDPEDIDO = :IDPEDIDO",
-                          {{":IDPEDIDO", orderId}})
-                     .isEmpty())
+            if (db.hasRow("SELECT * FROM PEDIDOS WHERE ORIGEM = 1 AND IDPEDIDO = :IDPEDIDO",
+                          {{":IDPEDIDO", orderId}}))
                 continue;
             // A failed import is tried again at the next check.
             ImportarPedidoAiqfome(token, orderId, db);

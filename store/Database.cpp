@@ -50,18 +50,132 @@ bool ResultSet::isNull(int row, QStringView column) const
     return value(row, column).isNull();
 }
 
+bool Rows::next()
+{
+    return statement_.executeStep();
+}
+
+int Rows::columnCount() const
+{
+    return statement_.getColumnCount();
+}
+
+QString Rows::columnName(int column) const
+{
+    return QString::fromUtf8(statement_.getColumnName(column));
+}
+
+int Rows::columnIndex(QStringView name) const
+{
+    for (int i = 0; i < columnCount(); ++i) {
+        if (QStringView(columnName(i)).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+QVariant Rows::value(int column) const
+{
+    const SQLite::Column cell = statement_.getColumn(column);
+    switch (cell.getType()) {
+    case SQLITE_INTEGER:
+        return qint64(cell.getInt64());
+    case SQLITE_FLOAT:
+        return cell.getDouble();
+    case SQLITE_NULL:
+        return {};
+    default:
+        return QString::fromUtf8(cell.getText(), cell.getBytes());
+    }
+}
+
+QString Rows::text(int column) const
+{
+    const SQLite::Column cell = statement_.getColumn(column);
+    if (cell.getType() == SQLITE_TEXT)
+        return QString::fromUtf8(cell.getText(), cell.getBytes());
+    return value(column).toString();
+}
+
+qint64 Rows::integer(int column) const
+{
+    return value(column).toLongLong();
+}
+
+namespace {
+
+// Every statement commits on its own. With the rollback journal each commit creates, syncs
+// and deletes a journal file; the write-ahead log appends to one file and syncs it once. The
+// synchronous level stays FULL, so a commit, such as an order's courier mark, survives a power
+// cut. Where the log cannot be set up (a read-only folder, another process in a transaction)
+// the file keeps the journal it has.
+void useWriteAheadLog(SQLite::Database &db)
+{
+    try {
+        db.exec("PRAGMA journal_mode = WAL");
+    } catch (const SQLite::Exception &) {
+    }
+    db.exec("PRAGMA synchronous = FULL");
+}
+
+} // namespace
+
+// A statement prepared once and kept, since a check runs the same few statements for every
+// order. While the kept one is in use further up the stack, a fresh one is prepared instead.
+// Released reset and unbound, so it holds neither a lock nor the values.
+class Database::Lease final
+{
+public:
+    Lease(Database &db, const char *sql)
+    {
+        Prepared &slot = db.statements_[sql];
+        if (slot.inUse) {
+            own_ = std::make_unique<SQLite::Statement>(db.connection(), sql);
+            statement_ = own_.get();
+            return;
+        }
+        if (!slot.statement)
+            slot.statement = std::make_unique<SQLite::Statement>(db.connection(), sql);
+        slot.inUse = true;
+        slot_ = &slot;
+        statement_ = slot.statement.get();
+    }
+    ~Lease()
+    {
+        statement_->tryReset();
+        try {
+            statement_->clearBindings();
+        } catch (...) {
+            // Only the values bound to a statement already reset; the next use binds anew.
+        }
+        if (slot_)
+            slot_->inUse = false;
+    }
+    Lease(const Lease &) = delete;
+    Lease &operator=(const Lease &) = delete;
+
+    SQLite::Statement &statement() { return *statement_; }
+
+private:
+    Prepared *slot_ = nullptr;
+    std::unique_ptr<SQLite::Statement> own_;
+    SQLite::Statement *statement_ = nullptr;
+};
+
 Database::Database() = default;
 Database::~Database() = default;
 
 bool Database::open(const QString &path, QString *error)
 {
     std::lock_guard lock(mutex_);
+    statements_.clear();
     db_.reset();
     path_ = path;
     try {
         auto db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE);
         db->setBusyTimeout(int(busyTimeout_.count()));
         db->exec("PRAGMA locking_mode = NORMAL");
+        useWriteAheadLog(*db);
         // SQLite opens lazily; reading the catalogue finds a damaged or foreign file now.
         db->execAndGet("SELECT count(*) FROM sqlite_master");
         db_ = std::move(db);
@@ -125,9 +239,9 @@ int Database::execute(const char *sql, std::initializer_list<SqlParam> params)
 {
     std::lock_guard lock(mutex_);
     try {
-        SQLite::Statement statement(connection(), sql);
-        bindAll(statement, params);
-        return statement.exec();
+        Lease lease(*this, sql);
+        bindAll(lease.statement(), params);
+        return lease.statement().exec();
     } catch (const SQLite::Exception &e) {
         throw DatabaseError(e.what());
     }
@@ -135,31 +249,37 @@ int Database::execute(const char *sql, std::initializer_list<SqlParam> params)
 
 ResultSet Database::query(const char *sql, std::initializer_list<SqlParam> params)
 {
-    std::lock_guard lock(mutex_);
-    try {
-        SQLite::Statement statement(connection(), sql);
-        bindAll(statement, params);
-        const int columnCount = statement.getColumnCount();
-        QStringList columns;
+    QStringList columns;
+    std::vector<QVariant> cells;
+    read(sql, params, [&](Rows &rows) {
+        const int columnCount = rows.columnCount();
         columns.reserve(columnCount);
         for (int i = 0; i < columnCount; ++i)
-            columns.append(QString::fromUtf8(statement.getColumnName(i)));
-        std::vector<QVariant> cells;
-        while (statement.executeStep()) {
-            for (int i = 0; i < columnCount; ++i) {
-                const SQLite::Column column = statement.getColumn(i);
-                const int type = column.getType();
-                if (type == SQLITE_INTEGER)
-                    cells.emplace_back(qint64(column.getInt64()));
-                else if (type == SQLITE_FLOAT)
-                    cells.emplace_back(column.getDouble());
-                else if (type == SQLITE_NULL)
-                    cells.emplace_back();
-                else
-                    cells.emplace_back(QString::fromUtf8(column.getText(), column.getBytes()));
-            }
+            columns.append(rows.columnName(i));
+        while (rows.next()) {
+            for (int i = 0; i < columnCount; ++i)
+                cells.push_back(rows.value(i));
         }
-        return ResultSet(std::move(columns), std::move(cells));
+    });
+    return ResultSet(std::move(columns), std::move(cells));
+}
+
+bool Database::hasRow(const char *sql, std::initializer_list<SqlParam> params)
+{
+    bool found = false;
+    read(sql, params, [&found](Rows &rows) { found = rows.next(); });
+    return found;
+}
+
+void Database::read(const char *sql, std::initializer_list<SqlParam> params,
+                    const std::function<void(Rows &)> &reader)
+{
+    std::lock_guard lock(mutex_);
+    try {
+        Lease lease(*this, sql);
+        bindAll(lease.statement(), params);
+        Rows rows(lease.statement());
+        reader(rows);
     } catch (const SQLite::Exception &e) {
         throw DatabaseError(e.what());
     }

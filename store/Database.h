@@ -4,16 +4,20 @@
 #include <QStringList>
 #include <QVariant>
 #include <chrono>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
 namespace SQLite {
 class Database;
-}
+class Statement;
+} // namespace SQLite
 
 namespace brisfold {
 
@@ -60,6 +64,30 @@ private:
     std::vector<QVariant> cells_;
 };
 
+// The rows of a statement as it is stepped, for readers that keep only what they need of each
+// row. Valid only inside the reader it is handed to; throws DatabaseError.
+class Rows final
+{
+public:
+    explicit Rows(SQLite::Statement &statement)
+        : statement_(statement)
+    {}
+
+    // Steps to the next row; false once they are all read.
+    bool next();
+    int columnCount() const;
+    QString columnName(int column) const;
+    int columnIndex(QStringView name) const; // -1 when absent
+    // The current row's values, typed as ResultSet keeps them.
+    QVariant value(int column) const;
+    // The value as text; null reads as the empty text.
+    QString text(int column) const;
+    qint64 integer(int column) const;
+
+private:
+    SQLite::Statement &statement_;
+};
+
 // The program's one connection to its database file. Every statement, with the reading of
 // its result, runs under one lock, so the UI thread and a worker can share it.
 class Database final
@@ -83,6 +111,11 @@ public:
     // Both throw DatabaseError.
     int execute(const char *sql, std::initializer_list<SqlParam> params = {});
     ResultSet query(const char *sql, std::initializer_list<SqlParam> params = {});
+    // Whether the query yields a row; stops at the first.
+    bool hasRow(const char *sql, std::initializer_list<SqlParam> params = {});
+    // Hands the statement's rows to `reader` under the lock, without keeping them.
+    void read(const char *sql, std::initializer_list<SqlParam> params,
+              const std::function<void(Rows &)> &reader);
 
     // Runs the statements of `work` as one transaction, holding the lock throughout, so a
     // failure leaves the tables as they were.
@@ -102,11 +135,20 @@ public:
     static constexpr std::chrono::milliseconds defaultBusyTimeout{10000};
 
 private:
+    class Lease;
+    struct Prepared
+    {
+        std::unique_ptr<SQLite::Statement> statement;
+        bool inUse = false;
+    };
+
     SQLite::Database &connection();
     void rollback() noexcept;
 
     mutable std::recursive_mutex mutex_;
     std::unique_ptr<SQLite::Database> db_;
+    // Declared after the connection, so they are finalized before it closes.
+    std::unordered_map<std::string, Prepared> statements_;
     QString path_;
     QString openError_;
     std::chrono::milliseconds busyTimeout_ = defaultBusyTimeout;

@@ -17,7 +17,7 @@ DispatchClaim::DispatchClaim(Database &db, qint64 orderId)
         if (!found_ || !mark_.isEmpty())
             return;
         bookedUnmarked_ =
-            !db_.query("SELECT ID FROM temp.DISPATCH_UNMARKED WHERE ID = :ID", {{":ID", orderId_}}).isEmpty();
+            db_.hasRow("SELECT ID FROM temp.DISPATCH_UNMARKED WHERE ID = :ID", {{":ID", orderId_}});
         if (bookedUnmarked_)
             return;
         held_ = db_.execute("INSERT OR IGNORE INTO temp.DISPATCH_CLAIMS (ID) VALUES (:ID)",
