@@ -1,6 +1,7 @@
 #include "app/TMainForm.h"
 
 #include "BuildConfig.h"
+#include "app/DigitsValidator.h"
 #include "app/MessageBoxes.h"
 #include "app/PictureView.h"
 #include "board/OrderBoard.h"
@@ -22,7 +23,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
@@ -143,8 +143,7 @@ void TMainForm::buildLayout()
     ComboBoxAgendar->setObjectName(QStringLiteral("ComboBoxAgendar"));
     ComboBoxAgendar->setAlignment(Qt::AlignCenter);
     ComboBoxAgendar->setFixedWidth(60);
-    ComboBoxAgendar->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), ComboBoxAgendar));
+    ComboBoxAgendar->setValidator(new DigitsValidator(ComboBoxAgendar));
     scheduleRow->addWidget(CheckBoxRebimentoAutomatico);
     scheduleRow->addWidget(ComboBoxAgendar);
     scheduleRow->addWidget(new QLabel(QStringLiteral("min"), PanelMenu));

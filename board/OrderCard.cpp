@@ -1,23 +1,102 @@
 #include "board/OrderCard.h"
 
 #include <QDate>
-#include <QRegularExpression>
 #include <QTime>
 
 namespace brisfold {
 
+namespace {
+
+// Reads a text of the form "yyyy-m-d[ h:m[:s]]" by hand: every card paint reads one.
+class TimeReader
+{
+public:
+    explicit TimeReader(QStringView text)
+        : text_(text)
+    {}
+
+    bool atEnd() const { return pos_ == text_.size(); }
+
+    // Skips ASCII blanks; true when there was at least one.
+    bool skipBlanks()
+    {
+        const qsizetype start = pos_;
+        while (!atEnd() && isBlank(text_[pos_].unicode()))
+            ++pos_;
+        return pos_ > start;
+    }
+
+    bool take(char16_t c)
+    {
+        if (atEnd() || text_[pos_] != c)
+            return false;
+        ++pos_;
+        return true;
+    }
+
+    // Between `least` and `most` ASCII digits.
+    std::optional<int> number(int least, int most)
+    {
+        int value = 0;
+        int digits = 0;
+        while (digits < most && !atEnd() && text_[pos_] >= u'0' && text_[pos_] <= u'9') {
+            value = value * 10 + (text_[pos_].unicode() - u'0');
+            ++pos_;
+            ++digits;
+        }
+        if (digits < least)
+            return std::nullopt;
+        return value;
+    }
+
+private:
+    static bool isBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+
+    QStringView text_;
+    qsizetype pos_ = 0;
+};
+
+} // namespace
+
 std::optional<QString> formatArrivalTime(const QString &dataHora)
 {
-    // Year-month-day, then hours:minutes:seconds after a blank. As with the regional date
-    // conversion this follows, a missing time reads as midnight and missing seconds as zero.
-    static const QRegularExpression pattern(QStringLiteral(
-        "^\\s*(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:\\s+(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2}))?)?\\s*$"));
-    const QRegularExpressionMatch match = pattern.match(dataHora);
-    if (!match.hasMatch())
+    // As with the regional date conversion this follows, a missing time reads as midnight and
+    // missing seconds as zero.
+    TimeReader reader(dataHora);
+    reader.skipBlanks();
+    const std::optional<int> year = reader.number(4, 4);
+    if (!year || !reader.take(u'-'))
         return std::nullopt;
-    const auto part = [&match](int n) { return match.capturedView(n).toInt(); };
-    const QDate date(part(1), part(2), part(3));
-    const QTime time(part(4), part(5), part(6));
+    const std::optional<int> month = reader.number(1, 2);
+    if (!month || !reader.take(u'-'))
+        return std::nullopt;
+    const std::optional<int> day = reader.number(1, 2);
+    if (!day)
+        return std::nullopt;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    if (reader.skipBlanks() && !reader.atEnd()) {
+        const std::optional<int> h = reader.number(1, 2);
+        if (!h || !reader.take(u':'))
+            return std::nullopt;
+        const std::optional<int> m = reader.number(1, 2);
+        if (!m)
+            return std::nullopt;
+        hour = *h;
+        minute = *m;
+        if (reader.take(u':')) {
+            const std::optional<int> s = reader.number(1, 2);
+            if (!s)
+                return std::nullopt;
+            second = *s;
+        }
+        reader.skipBlanks();
+    }
+    if (!reader.atEnd())
+        return std::nullopt;
+    const QDate date(*year, *month, *day);
+    const QTime time(hour, minute, second);
     if (!date.isValid() || !time.isValid())
         return std::nullopt;
     // Date and time are formatted apart, so no time zone rule can move a wall-clock time.

@@ -82,6 +82,15 @@ TEST_F(MainFormActions, TheMinutesBoxKeepsItsRangeAndStoresTheWholeRow)
     EXPECT_EQ(storedSettings(), QStringList{QStringLiteral("PADRAO|0||Moto|Faturado|Sim")});
 }
 
+TEST_F(MainFormActions, TheMinutesBoxTakesDigitsOnly)
+{
+    form.ComboBoxAgendar->clear();
+    form.ComboBoxAgendar->setFocus();
+    QTest::keyClicks(form.ComboBoxAgendar, QStringLiteral("1a-2 ,+"));
+    form.ComboBoxAgendar->insert(QStringLiteral("\uFF13")); // a full-width digit
+    EXPECT_EQ(form.ComboBoxAgendar->text(), QStringLiteral("12"));
+}
+
 TEST_F(MainFormActions, AMinutesTextThatIsNoWholeNumberIsReportedAndNotSaved)
 {
     type(QStringLiteral("30"));

@@ -63,6 +63,14 @@ TEST(OrderCard, ArrivalTimeConvertsOnlyRealDatesAndTimes)
         {"2024-03-05", "05/03/2024 00:00:00"},
         {"2024-03-05 14:07", "05/03/2024 14:07:00"},
         {"2024-03-05 14", nullptr},
+        {" 2024-03-05\t14:7:5 ", "05/03/2024 14:07:05"},
+        {"2024-03-05 ", "05/03/2024 00:00:00"},
+        {"2024-03-05 14:07:", nullptr},
+        {"2024-03-05 14:07:09 x", nullptr},
+        {"12024-03-05", nullptr},
+        {"2024-03-051", nullptr},
+        {"2024-03-05T14:07:09", nullptr},
+        {"\uFF12\uFF10\uFF12\uFF14-03-05", nullptr}, // full-width digits
     };
     for (const Case &c : cases) {
         const std::optional<QString> shown = formatArrivalTime(QString::fromUtf8(c.stored));
