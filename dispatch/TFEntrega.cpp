@@ -51,6 +51,16 @@ QLabel *caption(const QString &text, QWidget *parent)
     return label;
 }
 
+// Bold at `points` (0 keeps the inherited size); everything else is inherited.
+QFont boldFont(int points)
+{
+    QFont font;
+    if (points > 0)
+        font.setPointSize(points);
+    font.setBold(true);
+    return font;
+}
+
 const SystemClock &systemClock()
 {
     static const SystemClock clock;
@@ -73,7 +83,7 @@ TFEntrega::TFEntrega(TMainForm &mainForm)
     column->setSpacing(4);
 
     Label_IDPEDIDO = headerLine("Label_IDPEDIDO", this);
-    Label_IDPEDIDO->setStyleSheet(QStringLiteral("font-weight: bold; font-size: 12pt;"));
+    Label_IDPEDIDO->setFont(boldFont(12));
     LabelDATAHORA = headerLine("LabelDATAHORA", this);
     Label6CLIENTE = headerLine("Label6CLIENTE", this);
     LabelENDERECO = headerLine("LabelENDERECO", this);
@@ -118,13 +128,14 @@ TFEntrega::TFEntrega(TMainForm &mainForm)
 
     auto *feeCaption = new QLabel(QStringLiteral("TAXA DE ENTREGA"), this);
     feeCaption->setAlignment(Qt::AlignCenter);
-    feeCaption->setStyleSheet(QStringLiteral("font-weight: bold; letter-spacing: 1px;"));
+    QFont captionFont = boldFont(0);
+    captionFont.setLetterSpacing(QFont::AbsoluteSpacing, 1);
+    feeCaption->setFont(captionFont);
     column->addWidget(feeCaption);
     Label1 = new QLabel(QStringLiteral("R$0,00"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignCenter);
-    // A widget's own sheet, so the theme's general font size does not shrink the fee.
-    Label1->setStyleSheet(QStringLiteral("font-size: 24pt; font-weight: bold;"));
+    Label1->setFont(boldFont(24));
     column->addWidget(Label1);
     column->addStretch(1);
 
