@@ -22,7 +22,7 @@ say() { echo "$*" >&2; }
 
 say "Building into $build..."
 if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRISFOLD_BUILD_TESTS=OFF &&
-       cmake --build "$build" -j2 --target bench_board bench_cycle bench_footprint Brisfold brisfold-sandbox
+       cmake --build "$build" -j2 --target bench_board bench_cycle bench_footprint bench_floor_window Brisfold brisfold-sandbox
      } >"$work/build.log" 2>&1; then
   cat "$work/build.log" >&2
   exit 1
@@ -165,6 +165,20 @@ else
 fi
 stop_program $program
 
+# The same measure of an empty window of the program's size with the same libraries used once:
+# the part of the figure that is not the program's own.
+"$build/bench/bench_floor_window" "https://127.0.0.1:$courier_port/" "$work/rss/BD/BANCO.db" \
+  >"$work/floor.log" 2>&1 &
+program=$!
+sleep 8
+floor=0
+for sample in 1 2 3 4 5 6 7 8 9 10; do
+  now=$(rss_kib $program 2>/dev/null || echo 0)
+  [ "${now:-0}" -gt "$floor" ] && floor=$now
+  sleep 0.5
+done
+stop_program $program
+
 # Processor time signed in and idle with 50 orders: board refreshes, countdown and two checks.
 say "Measuring the idle processor time over $idle_seconds s..."
 install_folder "$work/cpu" 50
@@ -182,10 +196,10 @@ fi
 stop_program $program
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
-python3 - "$work" "${start_ms:-}" "${rss:-}" "$private" "${cpu:-}" "$(getconf CLK_TCK)" "$idle_seconds" "$leak_bytes" \
+python3 - "$work" "${start_ms:-}" "${rss:-}" "$private" "${floor:-0}" "${cpu:-}" "$(getconf CLK_TCK)" "$idle_seconds" "$leak_bytes" \
   "$load_before" "$load_after" "${tick_instructions[0]:-}" "${tick_instructions[1]:-}" <<'PY'
 import json, os, platform, sys, time
-(work, start_ms, rss, private, cpu, clk_tck, idle_seconds, leak, load_before, load_after, ticks1,
+(work, start_ms, rss, private, floor, cpu, clk_tck, idle_seconds, leak, load_before, load_after, ticks1,
  ticks10) = sys.argv[1:]
 runs = {}
 for name in ("board", "cycle", "footprint"):
@@ -234,6 +248,10 @@ if rss:
     mb = mb_of_kib(rss)
     rows.append(("RSS signed in, 1,000 orders on the board",
                  f"{mb:.1f} MB ({mb_of_kib(private):.1f} MB not library pages)", "<= 50 MB", mb <= 50))
+    if int(floor):
+        rows.append(("  beside it: empty window, same libraries used",
+                     f"{mb_of_kib(floor):.1f} MB; the program's own {mb - mb_of_kib(floor):.1f} MB",
+                     "reference", None))
 else:
     rows.append(("RSS signed in, 1,000 orders on the board", "not measured", "<= 50 MB", False))
 if cpu:

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <memory>
+#include <mutex>
 #include <unicode/translit.h>
 #include <unicode/ucnv.h>
 #include <unicode/unistr.h>
@@ -26,16 +27,21 @@ QString fromIcu(const icu::UnicodeString &text)
     return QString(reinterpret_cast<const QChar *>(text.getBuffer()), text.length());
 }
 
-// Transliterators are costly to create and not meant to be shared across threads.
+// One transliterator for the process: building it costs as much as converting hundreds of
+// replies, and every marketplace check runs on a thread of its own. A transliterator is not
+// safe to use from two threads at once, so its use is serialised.
+std::mutex latinAsciiUse;
+
 icu::Transliterator *latinAscii()
 {
-    thread_local std::unique_ptr<icu::Transliterator> instance;
-    if (!instance) {
+    static const std::unique_ptr<icu::Transliterator> instance = [] {
         UErrorCode status = U_ZERO_ERROR;
-        instance.reset(icu::Transliterator::createInstance("Latin-ASCII", UTRANS_FORWARD, status));
+        std::unique_ptr<icu::Transliterator> created(
+            icu::Transliterator::createInstance("Latin-ASCII", UTRANS_FORWARD, status));
         if (U_FAILURE(status))
-            instance.reset();
-    }
+            created.reset();
+        return created;
+    }();
     return instance.get();
 }
 
@@ -52,8 +58,10 @@ bool isAscii(const QString &text)
 QString transliterate(const QString &text)
 {
     icu::UnicodeString work = toIcu(text);
-    if (icu::Transliterator *t = latinAscii())
+    if (icu::Transliterator *t = latinAscii()) {
+        const std::lock_guard lock(latinAsciiUse);
         t->transliterate(work);
+    }
     QString out;
     out.reserve(work.length());
     for (int32_t i = 0; i < work.length(); i = work.moveIndex32(i, 1)) {

@@ -4,6 +4,11 @@
 #include "courier/JsonReading.h"
 #include "courier/TextConversion.h"
 
+#include <atomic>
+#include <thread>
+#include <utility>
+#include <vector>
+
 using namespace brisfold;
 using namespace brisfold::test;
 
@@ -105,6 +110,30 @@ TEST(TextConversion, ReducesToAsciiWithLookAlikesOrQuestionMarks)
         SCOPED_TRACE(c.in);
         EXPECT_EQ(TextConversion::toAscii(QString::fromUtf8(c.in)), QByteArray(c.out));
     }
+}
+
+// The check's worker and the UI thread share the one transliterator.
+TEST(TextConversion, ThreadsConvertAtTheSameTimeWithoutMixingTheirTexts)
+{
+    const std::pair<QString, QByteArray> texts[] = {
+        {QStringLiteral("São João da Boa Vista, Avenida Paranavaí"),
+         "Sao Joao da Boa Vista, Avenida Paranavai"},
+        {QStringLiteral("Straße – “aspas” ñandú"), "Strasse - \"aspas\" nandu"},
+    };
+    std::atomic<int> wrong = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            const auto &[in, out] = texts[t % 2];
+            for (int i = 0; i < 300; ++i) {
+                if (TextConversion::toAscii(in) != out)
+                    ++wrong;
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(TextConversion, DecodesByTheDeclaredCharset)
