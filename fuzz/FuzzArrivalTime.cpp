@@ -6,6 +6,7 @@
 #include "board/OrderCard.h"
 
 #include <QDate>
+#include <QRegularExpression>
 #include <QTime>
 #include <optional>
 
@@ -19,79 +20,25 @@ struct Fields
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
-// An independent reading of the stored form: ASCII digits only, a missing time is midnight and
-// missing seconds are zero, blanks around the whole and between date and time.
-class Reader
+// The reference: the stored form as a regular expression (the program reads it by hand, without
+// the expression engine). ASCII digits only, a missing time is midnight and missing seconds
+// are zero, blanks around the whole and between date and time.
+std::optional<Fields> read(const QString &text)
 {
-public:
-    explicit Reader(const QString &text)
-        : text_(text)
-    {}
-
-    std::optional<Fields> read()
-    {
-        Fields f;
-        blanks();
-        if (!number(4, 4, f.year) || !expect(u'-') || !number(1, 2, f.month) || !expect(u'-') ||
-            !number(1, 2, f.day))
-            return std::nullopt;
-        const qsizetype afterDate = at_;
-        if (blanks() > 0 && number(1, 2, f.hour)) {
-            if (!expect(u':') || !number(1, 2, f.minute))
-                return std::nullopt;
-            if (expect(u':') && !number(1, 2, f.second))
-                return std::nullopt;
-            blanks();
-        } else {
-            f.hour = 0;
-            at_ = afterDate;
-            blanks();
-        }
-        if (at_ != text_.size())
-            return std::nullopt;
-        return f;
-    }
-
-private:
-    static bool isBlank(QChar c)
-    {
-        return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
-    }
-    qsizetype blanks()
-    {
-        const qsizetype start = at_;
-        while (at_ < text_.size() && isBlank(text_[at_]))
-            ++at_;
-        return at_ - start;
-    }
-    bool expect(char16_t c)
-    {
-        if (at_ < text_.size() && text_[at_] == c) {
-            ++at_;
-            return true;
-        }
-        return false;
-    }
-    bool number(int least, int most, int &value)
-    {
-        int count = 0;
-        value = 0;
-        while (count < most && at_ < text_.size() && text_[at_] >= u'0' && text_[at_] <= u'9') {
-            value = value * 10 + (text_[at_].unicode() - u'0');
-            ++at_;
-            ++count;
-        }
-        return count >= least;
-    }
-
-    const QString &text_;
-    qsizetype at_ = 0;
-};
+    static const QRegularExpression pattern(QStringLiteral(
+        "^[ \\t\\n\\v\\f\\r]*([0-9]{4})-([0-9]{1,2})-([0-9]{1,2})"
+        "(?:[ \\t\\n\\v\\f\\r]+([0-9]{1,2}):([0-9]{1,2})(?::([0-9]{1,2}))?)?[ \\t\\n\\v\\f\\r]*\\z"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const auto part = [&match](int n) { return match.capturedView(n).toInt(); };
+    return Fields{part(1), part(2), part(3), part(4), part(5), part(6)};
+}
 
 void check(const QString &dataHora)
 {
     const std::optional<QString> shown = formatArrivalTime(dataHora);
-    std::optional<Fields> fields = Reader(dataHora).read();
+    std::optional<Fields> fields = read(dataHora);
     if (fields) {
         const QDate date(fields->year, fields->month, fields->day);
         const QTime time(fields->hour, fields->minute, fields->second);
