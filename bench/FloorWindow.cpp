@@ -3,11 +3,13 @@
 // (an HTTPS request, the Latin-ASCII transliterator, a query on a database file), and nothing
 // of the program. bench/run.sh measures it beside the program, so the table shows what part
 // of the figure is the program's own.
-// Usage: bench_floor_window HTTPS-URL DATABASE-FILE
+// Usage: bench_floor_window HTTPS-URL DATABASE-FILE [QUIT-AFTER-MS]
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
+#include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <curl/curl.h>
 #include <memory>
 #include <sqlite3.h>
@@ -61,8 +63,8 @@ void query(const char *path)
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s HTTPS-URL DATABASE-FILE\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s HTTPS-URL DATABASE-FILE [QUIT-AFTER-MS]\n", argv[0]);
         return 2;
     }
     QApplication application(argc, argv);
@@ -74,5 +76,7 @@ int main(int argc, char **argv)
     window.setCentralWidget(new QLabel(QStringLiteral("Brisfold")));
     window.resize(900, 600);
     window.show();
+    if (argc == 4)
+        QTimer::singleShot(std::atoi(argv[3]), &application, &QApplication::quit);
     return application.exec();
 }
