@@ -65,7 +65,8 @@ private:
 };
 
 // The rows of a statement as it is stepped, for readers that keep only what they need of each
-// row. Valid only inside the reader it is handed to; throws DatabaseError.
+// row. Valid only inside the reader it is handed to; its errors leave Database::read as
+// DatabaseError.
 class Rows final
 {
 public:
