@@ -453,7 +453,7 @@ void TMainForm::enterSignedIn()
                              "WHERE DATAHORA < strftime('%Y-%m-%d %H:%M:%S', 'now', '-2 days')");
         showStoredSettings();
 
-        if (FDConnection.query("SELECT * FROM CONFIGDELIVERY").isEmpty() && cadastroDelivery_)
+        if (!FDConnection.hasRow("SELECT * FROM CONFIGDELIVERY") && cadastroDelivery_)
             cadastroDelivery_->showModal();
         LabelErro->clear();
     } catch (const DatabaseError &e) {

@@ -34,19 +34,17 @@ public:
         return true;
     }
 
-    // Between `least` and `most` ASCII digits.
-    std::optional<int> number(int least, int most)
+    // Between `least` and `most` ASCII digits into `value`.
+    bool number(int least, int most, int &value)
     {
-        int value = 0;
+        value = 0;
         int digits = 0;
         while (digits < most && !atEnd() && text_[pos_] >= u'0' && text_[pos_] <= u'9') {
             value = value * 10 + (text_[pos_].unicode() - u'0');
             ++pos_;
             ++digits;
         }
-        if (digits < least)
-            return std::nullopt;
-        return value;
+        return digits >= least;
     }
 
 private:
@@ -63,39 +61,21 @@ std::optional<QString> formatArrivalTime(const QString &dataHora)
     // As with the regional date conversion this follows, a missing time reads as midnight and
     // missing seconds as zero.
     TimeReader reader(dataHora);
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     reader.skipBlanks();
-    const std::optional<int> year = reader.number(4, 4);
-    if (!year || !reader.take(u'-'))
+    if (!reader.number(4, 4, year) || !reader.take(u'-') || !reader.number(1, 2, month) ||
+        !reader.take(u'-') || !reader.number(1, 2, day))
         return std::nullopt;
-    const std::optional<int> month = reader.number(1, 2);
-    if (!month || !reader.take(u'-'))
-        return std::nullopt;
-    const std::optional<int> day = reader.number(1, 2);
-    if (!day)
-        return std::nullopt;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
     if (reader.skipBlanks() && !reader.atEnd()) {
-        const std::optional<int> h = reader.number(1, 2);
-        if (!h || !reader.take(u':'))
+        if (!reader.number(1, 2, hour) || !reader.take(u':') || !reader.number(1, 2, minute))
             return std::nullopt;
-        const std::optional<int> m = reader.number(1, 2);
-        if (!m)
+        if (reader.take(u':') && !reader.number(1, 2, second))
             return std::nullopt;
-        hour = *h;
-        minute = *m;
-        if (reader.take(u':')) {
-            const std::optional<int> s = reader.number(1, 2);
-            if (!s)
-                return std::nullopt;
-            second = *s;
-        }
         reader.skipBlanks();
     }
     if (!reader.atEnd())
         return std::nullopt;
-    const QDate date(*year, *month, *day);
+    const QDate date(year, month, day);
     const QTime time(hour, minute, second);
     if (!date.isValid() || !time.isValid())
         return std::nullopt;
