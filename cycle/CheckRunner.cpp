@@ -1,6 +1,7 @@
 #include "CheckRunner.h"
 
 #include <QMetaObject>
+#include <optional>
 
 namespace brisfold {
 
@@ -34,6 +35,10 @@ public:
         post([r = runner_, message] { emit r->paymentTypeMissing(message); });
     }
     bool signedIn() const override { return runner_->signedIn_; }
+    AutoDispatchSettings dispatchSettings(const AutoDispatchSettings &atStart) override
+    {
+        return runner_->hasDispatchSettingsSource_ ? runner_->fetchDispatchSettings() : atStart;
+    }
 
 private:
     template <typename F> void post(F &&f)
@@ -52,8 +57,44 @@ CheckRunner::CheckRunner(Database &db, MarketplaceSettings marketplace, CourierS
 
 CheckRunner::~CheckRunner()
 {
+    {
+        std::lock_guard lock(handOverMutex_);
+        handOverCancelled_ = true;
+    }
+    handOverDone_.notify_all();
     if (thread_)
         thread_->wait();
+}
+
+void CheckRunner::setDispatchSettingsSource(std::function<AutoDispatchSettings()> source)
+{
+    hasDispatchSettingsSource_ = bool(source);
+    dispatchSettingsSource_ = std::move(source);
+}
+
+AutoDispatchSettings CheckRunner::fetchDispatchSettings()
+{
+    // Shared, so an answer that comes after the worker gave up has somewhere to go.
+    auto answer = std::make_shared<std::optional<AutoDispatchSettings>>();
+    QMetaObject::invokeMethod(
+        this,
+        [this, answer] {
+            AutoDispatchSettings settings; // off, should the source fail
+            try {
+                if (dispatchSettingsSource_)
+                    settings = dispatchSettingsSource_();
+            } catch (...) {
+            }
+            {
+                std::lock_guard lock(handOverMutex_);
+                *answer = std::move(settings);
+            }
+            handOverDone_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(handOverMutex_);
+    handOverDone_.wait(lock, [&] { return handOverCancelled_ || answer->has_value(); });
+    return answer->value_or(AutoDispatchSettings{});
 }
 
 bool CheckRunner::start(const CheckInput &input)
@@ -63,7 +104,12 @@ bool CheckRunner::start(const CheckInput &input)
     running_ = true;
     thread_.reset(QThread::create([this, input] {
         Relay relay(this);
-        check_.run(input, relay);
+        try {
+            check_.run(input, relay);
+        } catch (...) {
+            // An exception leaving the thread would end the program; the next check starts afresh.
+            relay.statusText(QStringLiteral("Exception"));
+        }
     }));
     // Queued after every report the worker posted, so finished() comes last.
     connect(thread_.get(), &QThread::finished, this, &CheckRunner::onThreadFinished, Qt::QueuedConnection);

@@ -5,7 +5,10 @@
 #include <QObject>
 #include <QThread>
 #include <atomic>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 namespace brisfold {
 
@@ -13,10 +16,14 @@ namespace brisfold {
 // reports to the thread this object lives on (the UI thread), as signals.
 //
 // The window's side, all on the UI thread:
+// - Once, setDispatchSettingsSource() with a function that reads CheckBoxRebimentoAutomatico,
+//   the minutes box and the payment, category and return lists; the worker has it called here
+//   when automatic dispatch begins.
 // - TimerDelivery tick: if isRunning(), do nothing (the 1 ms interval of an immediate check is
 //   kept, so that check follows the running one). Otherwise stop both timers, interval 30000 ms,
 //   "120" into an empty minutes box; signed in: disable the minutes box and start() with the
-//   settings read now; signed out: interval 5000 ms, CountDelivery 5, start both timers.
+//   panel state, courier key and separators read now; signed out: interval 5000 ms,
+//   CountDelivery 5, start both timers.
 // - statusText: second status-bar panel. noticeShown: LabelAvisos shows the text.
 //   noticeHidden: LabelAvisos hidden. credentialsRefused: enable TimerCadastroEntrega.
 //   paymentTypeMissing: a message box, unless the previous one is still open.
@@ -32,7 +39,9 @@ class CheckRunner final : public QObject
 public:
     CheckRunner(Database &db, MarketplaceSettings marketplace, CourierSettings courier, const Clock &clock,
                 QObject *parent = nullptr);
-    // Waits for a running check, so the worker never outlives the database or the clock.
+    // Waits for a running check, so the worker never outlives the database or the clock. A
+    // worker waiting for the dispatch settings is let go with automatic dispatch off, since this
+    // thread cannot answer it any more.
     ~CheckRunner() override;
 
     // Starts a check; false, and nothing started, while one is still running.
@@ -41,6 +50,9 @@ public:
     bool isRunning() const { return running_; }
     // Read by the worker just before automatic dispatch.
     void setSignedIn(bool signedIn) { signedIn_ = signedIn; }
+    // Called on this object's thread when automatic dispatch begins; without one, the settings
+    // given to start() are used.
+    void setDispatchSettingsSource(std::function<AutoDispatchSettings()> source);
 
 signals:
     void statusText(const QString &text);
@@ -54,11 +66,20 @@ signals:
 private:
     class Relay;
     void onThreadFinished();
+    // On the worker: has the source called on this object's thread and waits for its answer.
+    AutoDispatchSettings fetchDispatchSettings();
 
     MarketplaceCheck check_;
     std::unique_ptr<QThread> thread_;
     std::atomic<bool> signedIn_ = false;
     bool running_ = false;
+    std::function<AutoDispatchSettings()> dispatchSettingsSource_; // this object's thread only
+    std::atomic<bool> hasDispatchSettingsSource_ = false;
+    // Not a blocking queued call: this thread may itself be waiting for the worker, in the
+    // destructor, and then lets the worker go instead of answering.
+    std::mutex handOverMutex_;
+    std::condition_variable handOverDone_;
+    bool handOverCancelled_ = false; // under handOverMutex_
 };
 
 } // namespace brisfold

@@ -6,8 +6,8 @@
 #include "store/Database.h"
 #include "store/DispatchClaim.h"
 
-#include <exception>
 #include <stdexcept>
+#include <vector>
 
 namespace brisfold {
 
@@ -29,6 +29,25 @@ int wholeMinutes(const QString &text)
     if (!valid)
         throw ConversionError("minutes");
     return minutes;
+}
+
+struct Credentials
+{
+    qint64 id = 0;
+    QString login;
+    QString senha;
+};
+
+// Every row read before the first request, so a table missing a column (an older build's, or
+// edited by hand) fails here as a whole rather than part-way through the walk.
+std::vector<Credentials> readCredentials(Database &db)
+{
+    const ResultSet rows = db.query("SELECT * FROM CONFIGDELIVERY");
+    std::vector<Credentials> credentials;
+    credentials.reserve(size_t(rows.rowCount()));
+    for (int i = 0; i < rows.rowCount(); ++i)
+        credentials.push_back({rows.integer(i, u"ID"), rows.text(i, u"LOGIN"), rows.text(i, u"SENHA")});
+    return credentials;
 }
 
 } // namespace
@@ -53,9 +72,9 @@ void MarketplaceCheck::run(const CheckInput &input, CheckEvents &events) const
     if (input.statusPanelEmpty)
         events.statusText(QStringLiteral("Verificando integração"));
 
-    ResultSet rows;
+    std::vector<Credentials> rows;
     try {
-        rows = db_.query("SELECT * FROM CONFIGDELIVERY");
+        rows = readCredentials(db_);
     } catch (const DatabaseError &e) {
         // Automatic dispatch still runs: its orders do not depend on the marketplace rows.
         events.statusText(e.text());
@@ -63,15 +82,12 @@ void MarketplaceCheck::run(const CheckInput &input, CheckEvents &events) const
 
     const MarketplaceClient client(marketplace_, clock_,
                                    [&events](const QString &text) { events.statusText(text); });
-    for (int i = 0; i < rows.rowCount(); ++i) {
-        const QString login = rows.text(i, u"LOGIN");
-        const QString senha = rows.text(i, u"SENHA");
-        if (login.isEmpty() && senha.isEmpty()) {
+    for (const Credentials &row : rows) {
+        if (row.login.isEmpty() && row.senha.isEmpty()) {
             events.statusText(QStringLiteral("Aiqfome não cadastrado"));
             continue;
         }
-        const QString result =
-            client.ObterTokenAiqfome(login, senha, QString::number(rows.integer(i, u"ID")), db_);
+        const QString result = client.ObterTokenAiqfome(row.login, row.senha, QString::number(row.id), db_);
         if (result == QStringView(resultOk)) {
             events.statusText(QStringLiteral("Aiqfome conectado"));
             events.hideNotice();
@@ -91,9 +107,12 @@ void MarketplaceCheck::run(const CheckInput &input, CheckEvents &events) const
 
 void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, CheckEvents &events) const
 {
-    if (!events.signedIn() || !input.dispatch.enabled)
+    if (!events.signedIn())
         return;
     try {
+        const AutoDispatchSettings settings = events.dispatchSettings(input.dispatch);
+        if (!settings.enabled)
+            return;
         const ResultSet orders =
             db_.query("SELECT * FROM PEDIDOS WHERE (ID_MCH = '' OR ID_MCH is null) AND "
                       "DATAHORA >= strftime('%Y-%m-%d %H:%M:%S', 'now', '-13 hours') ORDER BY id ASC;");
@@ -105,14 +124,13 @@ void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, Ch
         if (company.isEmpty())
             return;
 
-        const QString code = PaymentTypes::codeForName(input.dispatch.payment);
+        const QString code = PaymentTypes::codeForName(settings.payment);
         if (code.isEmpty()) {
             events.paymentTypeMissing(PaymentTypes::missingMessage());
             return;
         }
         // One moment for the whole run, so every order of it carries the same "data" and "hora".
-        const Schedule schedule =
-            Schedule::from(clock_, wholeMinutes(input.dispatch.minutes), input.separators);
+        const Schedule schedule = Schedule::from(clock_, wholeMinutes(settings.minutes), input.separators);
 
         const QString email = company.text(0, u"EMAIL");
         const QString senha = company.text(0, u"SENHA");
@@ -130,8 +148,8 @@ void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, Ch
             DeliveryDocument document;
             document.formaPagamento = code;
             document.empresaId = company.text(0, u"IDMACHINE");
-            document.retorno = input.dispatch.returnChoice;
-            document.categoriaNome = input.dispatch.category;
+            document.retorno = settings.returnChoice;
+            document.categoriaNome = settings.category;
             document.schedule = schedule;
             document.partidaEndereco = company.text(0, u"ENDERECO");
             document.partidaBairro = company.text(0, u"BAIRRO");
@@ -156,7 +174,7 @@ void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, Ch
         events.statusText(QStringLiteral("DatabaseError"));
     } catch (const ConversionError &) {
         events.statusText(QStringLiteral("ConversionError"));
-    } catch (const std::exception &) {
+    } catch (...) {
         events.statusText(QStringLiteral("Exception"));
     }
 }

@@ -11,7 +11,7 @@ namespace brisfold {
 class Clock;
 class Database;
 
-// The board settings automatic dispatch books with, read on the UI thread before the check.
+// The board settings automatic dispatch books with, read on the UI thread.
 struct AutoDispatchSettings
 {
     bool enabled = false; // CheckBoxRebimentoAutomatico
@@ -26,7 +26,7 @@ struct CheckInput
 {
     bool statusPanelEmpty = false; // second status-bar panel, before the first check
     QString courierKey;            // vpTokenMachine
-    AutoDispatchSettings dispatch;
+    AutoDispatchSettings dispatch; // as at the start, for receivers that cannot read them anew
     RegionalSeparators separators;
 };
 
@@ -41,9 +41,13 @@ public:
     virtual void credentialsRefused() = 0;                       // arm TimerCadastroEntrega
     virtual void paymentTypeMissing(const QString &message) = 0; // message box, not waited for
     virtual bool signedIn() const = 0;                           // vLogado, at this moment
+    // The settings as they are when automatic dispatch begins, so a switch turned off during a
+    // long check books nothing; `atStart` are those the check was started with.
+    virtual AutoDispatchSettings dispatchSettings(const AutoDispatchSettings &atStart) { return atStart; }
 };
 
 // One marketplace check on the calling thread: every credentials row, then automatic dispatch.
+// Nothing raises out of it: every failure ends as a text in the second status-bar panel.
 class MarketplaceCheck final
 {
 public:

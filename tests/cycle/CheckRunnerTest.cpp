@@ -7,6 +7,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <thread>
 
 using namespace brisfold;
@@ -233,4 +236,106 @@ TEST_F(CycleTest, AFaultyServiceEndsTheCheckByItsTimeOutsWhileTheUiKeepsServing)
         EXPECT_EQ(storedCount(u"M1"), 1);
         EXPECT_EQ(markOf(waiting), u"MACHINE");
     }
+}
+
+// The user changes the board while the check waits on a slow search: automatic dispatch books
+// with what the board shows when it begins, not with what it showed when the check started.
+TEST_F(CycleTest, AutomaticDispatchReadsTheBoardWhenItBegins)
+{
+    db().execute("INSERT INTO CONFIGDELIVERY (ID, LOGIN, SENHA) VALUES (1, 'loja', 'pw')");
+    FakeReply slowSearch = FakeReply::json(R"({"data":[]})");
+    slowSearch.behaviour = FakeReply::Behaviour::HangBeforeReply;
+    const struct
+    {
+        const char *what;
+        std::function<void(AutoDispatchSettings &)> change;
+        QStringList categoriesPosted;
+    } cases[] = {
+        {"switch turned off", [](AutoDispatchSettings &s) { s.enabled = false; }, {}},
+        {"switch left on, category changed",
+         [](AutoDispatchSettings &s) { s.category = QStringLiteral("Carro"); },
+         {QStringLiteral("Carro")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        db().execute("DELETE FROM PEDIDOS");
+        const qint64 order = addOrder(QStringLiteral("S1"));
+        HttpsFake market;
+        market.setReply("POST", "/alfredo/auth/token",
+                        FakeReply::json(R"({"data":{"access_token":"tok","expires_in":3600}})"));
+        market.setReply("GET", "/alfredo/orders/search", slowSearch);
+        HttpsFake platform;
+        platform.setReply("POST", "/api/integracao/abrirEntrega",
+                          FakeReply::json(R"({"response":{"id_mch":"9"}})"));
+        MarketplaceSettings marketSettings = marketplaceSettings();
+        marketSettings.baseUrl = market.baseUrl();
+        CourierSettings platformSettings = courierSettings();
+        platformSettings.baseUrl = platform.baseUrl();
+
+        AutoDispatchSettings board = dispatchOn().dispatch;
+        bool readOnOtherThread = false;
+        CheckRunner runner(db(), marketSettings, platformSettings, clock);
+        runner.setSignedIn(true);
+        runner.setDispatchSettingsSource([&] {
+            readOnOtherThread = readOnOtherThread || QThread::currentThread() != qApp->thread();
+            return board;
+        });
+        QObject::connect(&runner, &CheckRunner::statusText, [&](const QString &text) {
+            if (text == u"Verificando pedidos") {
+                c.change(board);
+                market.release();
+            }
+        });
+        QEventLoop loop;
+        QObject::connect(&runner, &CheckRunner::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+        ASSERT_TRUE(runner.start(dispatchOn()));
+        loop.exec();
+
+        ASSERT_FALSE(runner.isRunning());
+        EXPECT_FALSE(readOnOtherThread);
+        QStringList categories;
+        for (const RecordedRequest &r : platform.requests())
+            categories << QJsonDocument::fromJson(r.body)
+                              .object()
+                              .value(QStringLiteral("categoria_nome"))
+                              .toString();
+        EXPECT_EQ(categories, c.categoriesPosted);
+        EXPECT_EQ(markOf(order), c.categoriesPosted.isEmpty() ? QString() : QStringLiteral("MACHINE"));
+    }
+}
+
+// The window goes away, its thread blocked in the runner's destructor, while the worker waits
+// for that thread to read the board: the worker gives up, books nothing, and the destructor
+// returns.
+TEST_F(CycleTest, DestroyingTheRunnerLetsAWorkerWaitingForTheBoardGo)
+{
+    addOrder(QStringLiteral("D1"));
+    bool sourceCalled = false;
+    std::promise<void> destroyed;
+    // A deadlock would block this thread for good; fail the run instead of hanging it.
+    std::thread watchdog([finished = destroyed.get_future()] {
+        if (finished.wait_for(std::chrono::seconds(30)) == std::future_status::timeout) {
+            std::fputs("the runner's destructor and its worker deadlocked\n", stderr);
+            std::_Exit(1);
+        }
+    });
+    {
+        CheckRunner runner(db(), marketplaceSettings(), courierSettings(), clock);
+        runner.setSignedIn(true);
+        runner.setDispatchSettingsSource([&] {
+            sourceCalled = true;
+            return dispatchOn().dispatch;
+        });
+        EXPECT_TRUE(runner.start(dispatchOn()));
+        // With no credentials row the worker goes straight to the board; this thread turns no
+        // event loop, so the worker is left waiting.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    destroyed.set_value();
+    watchdog.join();
+
+    EXPECT_FALSE(sourceCalled);
+    EXPECT_TRUE(courier.requests().isEmpty());
+    QCoreApplication::processEvents();
 }

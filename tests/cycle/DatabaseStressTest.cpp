@@ -162,3 +162,57 @@ TEST_F(CycleTest, ImportAndBoardRunWhileAnotherProcessWritesOrders)
     EXPECT_EQ(db().query("SELECT DISTINCT IDPEDIDO FROM PEDIDOS WHERE ORIGEM = 1").rowCount(), ours);
     EXPECT_EQ(db().query("SELECT * FROM PEDIDOS WHERE ORIGEM = 2").rowCount(), theirs);
 }
+
+// A file from an older build, or edited by hand, that lacks a column the check reads: the check
+// reports it and goes on, and once the table is sound again the next check works.
+TEST_F(CycleTest, ATableMissingAColumnIsReportedAndTheNextCheckRecovers)
+{
+    db().execute("INSERT INTO CONFIGDELIVERY (ID, LOGIN, SENHA) VALUES (1, 'loja', 'pw')");
+    const struct
+    {
+        const char *what;
+        const char *damage;
+        const char *repair;
+        QString status; // the second panel's last text
+        bool notice;    // the text is also the notice
+        bool booked;
+    } cases[] = {
+        {"credentials without SENHA", "ALTER TABLE CONFIGDELIVERY DROP COLUMN SENHA",
+         "ALTER TABLE CONFIGDELIVERY ADD COLUMN SENHA TEXT", QStringLiteral("Campo 'SENHA' não encontrado"),
+         false, true},
+        {"credentials without TOKEN", "ALTER TABLE CONFIGDELIVERY DROP COLUMN TOKEN",
+         "ALTER TABLE CONFIGDELIVERY ADD COLUMN TOKEN TEXT", QStringLiteral("no such column: TOKEN"), true,
+         true},
+        {"company without LAT", "ALTER TABLE EMPRESA DROP COLUMN LAT",
+         "ALTER TABLE EMPRESA ADD COLUMN LAT TEXT", QStringLiteral("DatabaseError"), false, false},
+        {"orders without TELEFONE", "ALTER TABLE PEDIDOS DROP COLUMN TELEFONE",
+         "ALTER TABLE PEDIDOS ADD COLUMN TELEFONE TEXT", QStringLiteral("DatabaseError"), false, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        db().execute("DELETE FROM PEDIDOS");
+        const qint64 order = addOrder(QStringLiteral("T1"));
+        const qsizetype postedBefore = courier.requests().size();
+        db().execute(c.damage);
+        // The program starts on the file as it finds it.
+        ASSERT_TRUE(db().open(database.path()));
+        events = RecordingEvents();
+
+        EXPECT_NO_THROW(check().run(dispatchOn(), events));
+
+        ASSERT_FALSE(events.status.isEmpty());
+        EXPECT_EQ(events.status.last(), c.status);
+        EXPECT_EQ(events.notices.contains(c.status), c.notice);
+        EXPECT_EQ(courier.requests().size() - postedBefore, c.booked ? 1 : 0);
+        EXPECT_EQ(markOf(order), c.booked ? QStringLiteral("MACHINE") : QString());
+
+        db().execute(c.repair);
+        db().execute("UPDATE CONFIGDELIVERY SET SENHA = 'pw'");
+        ASSERT_TRUE(db().open(database.path()));
+        db().execute("UPDATE PEDIDOS SET ID_MCH = NULL");
+        events = RecordingEvents();
+        check().run(dispatchOn(), events);
+        EXPECT_EQ(events.status.last(), u"Aiqfome conectado");
+        EXPECT_EQ(markOf(order), u"MACHINE");
+    }
+}
