@@ -54,9 +54,20 @@ private:
     qsizetype pos_ = 0;
 };
 
+// `value` as `width` ASCII digits, zero-padded.
+void appendDigits(QString &text, int value, int width)
+{
+    char16_t digits[4];
+    for (int i = width - 1; i >= 0; --i) {
+        digits[i] = char16_t(u'0' + value % 10);
+        value /= 10;
+    }
+    text.append(QStringView(digits, width));
+}
+
 } // namespace
 
-std::optional<QString> formatArrivalTime(const QString &dataHora)
+std::optional<QString> formatArrivalTime(const QString &dataHora, RegionalSeparators separators)
 {
     // As with the regional date conversion this follows, a missing time reads as midnight and
     // missing seconds as zero.
@@ -79,11 +90,24 @@ std::optional<QString> formatArrivalTime(const QString &dataHora)
     const QTime time(hour, minute, second);
     if (!date.isValid() || !time.isValid())
         return std::nullopt;
-    // Date and time are formatted apart, so no time zone rule can move a wall-clock time.
-    return date.toString(QStringLiteral("dd/MM/yyyy")) + u' ' + time.toString(QStringLiteral("HH:mm:ss"));
+    // Built from the fields themselves, so no time zone rule can move a wall-clock time.
+    QString text;
+    text.reserve(19);
+    appendDigits(text, day, 2);
+    text.append(separators.date);
+    appendDigits(text, month, 2);
+    text.append(separators.date);
+    appendDigits(text, year, 4);
+    text.append(u' ');
+    appendDigits(text, hour, 2);
+    text.append(separators.time);
+    appendDigits(text, minute, 2);
+    text.append(separators.time);
+    appendDigits(text, second, 2);
+    return text;
 }
 
-CardContent DBCtrlGrid1PaintPanel(const OrderRow &row, bool automaticDispatch)
+CardContent DBCtrlGrid1PaintPanel(const OrderRow &row, bool automaticDispatch, RegionalSeparators separators)
 {
     CardContent card;
     // Only emptiness of the mark matters: a booked and a delivered order look alike.
@@ -98,7 +122,7 @@ CardContent DBCtrlGrid1PaintPanel(const OrderRow &row, bool automaticDispatch)
     card.orderLine = QStringLiteral("🧾 ") + row.IDPEDIDO;
     card.customerLine = QStringLiteral("👤 ") + row.CLIENTE;
     card.addressLine = QStringLiteral("📍 ") + row.ENDERECO;
-    if (const std::optional<QString> time = formatArrivalTime(row.DATAHORA))
+    if (const std::optional<QString> time = formatArrivalTime(row.DATAHORA, separators))
         card.timeLine = QStringLiteral("🕗 ") + *time;
     else
         card.errorName = QString::fromLatin1(convertErrorName);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "board/BoardQuery.h"
+#include "courier/Schedule.h"
 
 #include <QString>
 #include <optional>
@@ -31,10 +32,12 @@ struct CardContent
 // The name reported for a text that is no date and time.
 inline constexpr char convertErrorName[] = "EConvertError";
 
-// "yyyy-mm-dd hh:nn:ss" to "dd/mm/yyyy hh:nn:ss"; nothing when the text is no valid date and time.
-std::optional<QString> formatArrivalTime(const QString &dataHora);
+// "yyyy-mm-dd hh:nn:ss" to "dd/mm/yyyy hh:nn:ss", with the regional date separator in place of
+// '/' and the regional time separator in place of ':'; nothing when the text is no valid date
+// and time.
+std::optional<QString> formatArrivalTime(const QString &dataHora, RegionalSeparators separators);
 
 // The painting step of one card: picture, clickable flag and the four lines.
-CardContent DBCtrlGrid1PaintPanel(const OrderRow &row, bool automaticDispatch);
+CardContent DBCtrlGrid1PaintPanel(const OrderRow &row, bool automaticDispatch, RegionalSeparators separators);
 
 } // namespace brisfold

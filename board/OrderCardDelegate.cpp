@@ -79,7 +79,8 @@ OrderCardDelegate::OrderCardDelegate(const ImageCollection &images, std::functio
 CardContent OrderCardDelegate::content(const QModelIndex &index) const
 {
     const auto *model = static_cast<const OrderListModel *>(index.model());
-    return DBCtrlGrid1PaintPanel(model->row(index.row()), automaticDispatchOn_ && automaticDispatchOn_());
+    return DBCtrlGrid1PaintPanel(model->row(index.row()), automaticDispatchOn_ && automaticDispatchOn_(),
+                                 separators_);
 }
 
 void OrderCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "courier/Schedule.h"
+
 #include <QFont>
 #include <QRect>
 #include <QSet>
@@ -49,6 +51,10 @@ public:
     bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
                    const QModelIndex &index) override;
 
+    // The separators of the cards' time lines; the system's, read once, until set.
+    RegionalSeparators regionalSeparators() const { return separators_; }
+    void setRegionalSeparators(RegionalSeparators separators) { separators_ = separators; }
+
     int cardHeight() const { return cardHeight_; }
     void setCardHeight(int height) { cardHeight_ = height; }
 
@@ -66,6 +72,7 @@ private:
 
     const ImageCollection &images_;
     std::function<bool()> automaticDispatchOn_;
+    RegionalSeparators separators_ = RegionalSeparators::system();
     int cardHeight_ = designCardHeight;
     QFont orderFont_;
     QFont customerFont_;

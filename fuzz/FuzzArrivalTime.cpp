@@ -1,4 +1,5 @@
-// The card's time line: `DATAHORA` as stored ("yyyy-mm-dd hh:nn:ss") to the shown time.
+// The card's time line: `DATAHORA` as stored ("yyyy-mm-dd hh:nn:ss") to the shown time, with the
+// regional separators.
 //
 // Input: the `DATAHORA` text, as UTF-8 and as raw UTF-16.
 
@@ -35,9 +36,9 @@ std::optional<Fields> read(const QString &text)
     return Fields{part(1), part(2), part(3), part(4), part(5), part(6)};
 }
 
-void check(const QString &dataHora)
+void check(const QString &dataHora, RegionalSeparators separators)
 {
-    const std::optional<QString> shown = formatArrivalTime(dataHora);
+    const std::optional<QString> shown = formatArrivalTime(dataHora, separators);
     std::optional<Fields> fields = read(dataHora);
     if (fields) {
         const QDate date(fields->year, fields->month, fields->day);
@@ -48,19 +49,19 @@ void check(const QString &dataHora)
     require(shown.has_value() == fields.has_value(), "a time is shown exactly for a valid date and time",
             dataHora);
     if (fields) {
-        const QString expected = QStringLiteral("%1/%2/%3 %4:%5:%6")
-                                     .arg(fields->day, 2, 10, QLatin1Char('0'))
-                                     .arg(fields->month, 2, 10, QLatin1Char('0'))
-                                     .arg(fields->year, 4, 10, QLatin1Char('0'))
-                                     .arg(fields->hour, 2, 10, QLatin1Char('0'))
-                                     .arg(fields->minute, 2, 10, QLatin1Char('0'))
-                                     .arg(fields->second, 2, 10, QLatin1Char('0'));
+        const auto digits = [](int value, int width) {
+            return QStringLiteral("%1").arg(value, width, 10, QLatin1Char('0'));
+        };
+        const QString expected = digits(fields->day, 2) + separators.date + digits(fields->month, 2) +
+                                 separators.date + digits(fields->year, 4) + u' ' + digits(fields->hour, 2) +
+                                 separators.time + digits(fields->minute, 2) + separators.time +
+                                 digits(fields->second, 2);
         require(*shown == expected, "the shown time is the stored one, rearranged", *shown);
     }
 
     OrderRow row;
     row.DATAHORA = dataHora;
-    const CardContent card = DBCtrlGrid1PaintPanel(row, false);
+    const CardContent card = DBCtrlGrid1PaintPanel(row, false, separators);
     if (shown) {
         require(card.timeLine == QStringLiteral("🕗 ") + *shown && card.errorName.isEmpty(),
                 "a valid time fills the time line");
@@ -74,7 +75,8 @@ void check(const QString &dataHora)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    check(QString::fromUtf8(fuzz::bytes(data, size)));
-    check(fuzz::rawUtf16(data, size));
+    // The usual separators, and others that must land where '/' and ':' stood.
+    check(QString::fromUtf8(fuzz::bytes(data, size)), RegionalSeparators{});
+    check(fuzz::rawUtf16(data, size), RegionalSeparators{u'.', u'.'});
     return 0;
 }

@@ -2,15 +2,19 @@
 
 #include "app/ImageCollection.h"
 #include "board/OrderCard.h"
+#include "board/OrderCardDelegate.h"
 #include "board/OrderGrid.h"
 #include "board/OrderListModel.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/TestDatabase.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QLabel>
+#include <QLocale>
 #include <QScrollBar>
 #include <QTest>
+#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -276,10 +280,32 @@ TEST_F(BoardTest, CurrentOrderCarriesWhatTheDispatchDialogNeeds)
     EXPECT_EQ(current->order.ENDERECO, QStringLiteral("Rua 12345"));
     EXPECT_EQ(current->order.LATITUDE, QStringLiteral("-23.42"));
     EXPECT_EQ(current->order.LONGITUDE, QStringLiteral("-51.93"));
-    EXPECT_EQ(current->timeLine, QStringLiteral("\U0001F557 ") + *formatArrivalTime(current->order.DATAHORA));
+    // Until told otherwise the cards show the system's separators.
+    EXPECT_EQ(current->timeLine,
+              QStringLiteral("\U0001F557 ") +
+                  *formatArrivalTime(current->order.DATAHORA, RegionalSeparators::system()));
     EXPECT_EQ(current->requestClickable, 1);
     automatic = true;
     EXPECT_EQ(board.currentRequestClickable(), 0);
+}
+
+TEST_F(BoardTest, CardsShowTheTimeWithTheSeparatorsTheyAreGiven)
+{
+    addOrder(QStringLiteral("1"));
+    board.TimerPedidosTimer();
+    board.grid()->cardDelegate()->setRegionalSeparators(
+        RegionalSeparators::of(QLocale(QLocale::Finnish, QLocale::Finland)));
+    const auto current = board.currentOrder();
+    ASSERT_TRUE(current.has_value());
+    // Date and time read apart, so no time zone rule moves the stored wall-clock time.
+    const QStringList stored = current->order.DATAHORA.split(u' ');
+    ASSERT_EQ(stored.size(), 2);
+    const QDate date = QDate::fromString(stored[0], QStringLiteral("yyyy-MM-dd"));
+    const QTime time = QTime::fromString(stored[1], QStringLiteral("HH:mm:ss"));
+    ASSERT_TRUE(date.isValid() && time.isValid());
+    EXPECT_EQ(current->timeLine, QStringLiteral("\U0001F557 ") +
+                                     date.toString(QStringLiteral("dd'.'MM'.'yyyy")) + u' ' +
+                                     time.toString(QStringLiteral("HH'.'mm'.'ss")));
 }
 
 TEST_F(BoardTest, FourCardsFillTheGridAtAnyHeight)
