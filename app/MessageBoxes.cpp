@@ -7,11 +7,24 @@
 
 namespace brisfold {
 
+QString messageBoxCaption()
+{
+    return QStringLiteral("Brisfold");
+}
+
 void MessageBoxes::showMessage(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
-                    parent);
+    QMessageBox box(QMessageBox::NoIcon, messageBoxCaption(), text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool MessageBoxes::askYesNo(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, messageBoxCaption(), text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.exec();
+    return box.clickedButton() == box.button(QMessageBox::Yes);
 }
 
 bool MessageBoxes::PerguntaComTempo(QWidget *parent, const QString &text)
@@ -21,8 +34,8 @@ bool MessageBoxes::PerguntaComTempo(QWidget *parent, const QString &text)
 
 bool askWithTimeout(QWidget *parent, const QString &text, int timeoutMs)
 {
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text,
-                    QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(QMessageBox::NoIcon, messageBoxCaption(), text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
     box.setDefaultButton(QMessageBox::Yes);
 
     QTimer timeout;

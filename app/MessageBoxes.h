@@ -19,8 +19,15 @@ public:
     // `PerguntaComTempo`: a Yes/No question that counts as not Yes when nobody answers in time.
     virtual bool PerguntaComTempo(QWidget *parent, const QString &text);
 
+    // A Yes/No question without icon or time-out, No the default: for a step that costs money.
+    virtual bool askYesNo(QWidget *parent, const QString &text);
+
     static constexpr int questionTimeoutMs = 5000;
 };
+
+// The caption of every message box: the application's title, set on the box itself so that it
+// never depends on the toolkit's display name.
+QString messageBoxCaption();
 
 // The timed question itself: a modal Yes/No box without icon, captioned with the application's
 // title. When `timeoutMs` passes first, the program's active window, which is then the box, is

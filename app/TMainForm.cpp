@@ -4,6 +4,7 @@
 #include "app/DigitsValidator.h"
 #include "app/MessageBoxes.h"
 #include "app/PictureView.h"
+#include "app/ScreenPlacement.h"
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
 #include "courier/BracketedList.h"
@@ -17,6 +18,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -33,9 +35,14 @@ namespace brisfold {
 
 namespace {
 
+// The client area has a fixed size; the outer size the resize rule guards is that plus the frame.
+constexpr int clientWidth = 886;
+constexpr int clientHeight = 565;
 constexpr int smallestWidth = 900;
 constexpr int smallestHeight = 600;
 constexpr int loginPanelHeight = 450;
+constexpr int statusPanel0Width = 200;
+constexpr int statusPanel1Width = 500;
 constexpr int menuPanelHeight = 80;
 
 QLabel *centredLabel(const QString &text, QWidget *parent, const char *objectName = nullptr)
@@ -45,6 +52,14 @@ QLabel *centredLabel(const QString &text, QWidget *parent, const char *objectNam
     if (objectName)
         label->setObjectName(QString::fromLatin1(objectName));
     return label;
+}
+
+// `font`, made smaller in half points until `text` fits in `width` pixels (not below 7 points).
+QFont fittingFont(QFont font, const QString &text, int width)
+{
+    while (QFontMetrics(font).horizontalAdvance(text) > width && font.pointSizeF() > 7)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    return font;
 }
 
 QTimer *makeTimer(QObject *parent, const char *name, int interval, bool active)
@@ -98,10 +113,12 @@ void TMainForm::setDialogs(TFEntrega *entrega, TFCadastroDelivery *cadastroDeliv
 
 void TMainForm::buildLayout()
 {
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    // A fixed border with a system menu and a minimise button, no maximise button: a window manager
+    // is told both by the flags and by equal minimum and maximum sizes.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setMinimumSize(smallestWidth, smallestHeight);
-    resize(smallestWidth, smallestHeight);
+    setFixedSize(clientWidth, clientHeight);
+    centreOnScreen(*this);
 
     auto *Panel2 = new QWidget(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
@@ -258,9 +275,13 @@ void TMainForm::buildLayout()
     statusBar()->setFixedHeight(31);
     statusBar()->setSizeGripEnabled(false);
     StatusPanel0 = centredLabel(QString(), statusBar(), "StatusPanel0");
-    StatusPanel0->setFixedWidth(250); // wide enough for "Proxima Verificação em 30 segundos"
+    StatusPanel0->setFixedWidth(statusPanel0Width);
     StatusPanel1 = centredLabel(QString(), statusBar(), "StatusPanel1");
-    StatusPanel1->setFixedWidth(500);
+    StatusPanel1->setFixedWidth(statusPanel1Width);
+    // The countdown's longest text must fit its 200 pixels whatever the system's font is.
+    const QFont statusFont = fittingFont(statusBar()->font(), countdownText(30), statusPanel0Width - 8);
+    StatusPanel0->setFont(statusFont);
+    StatusPanel1->setFont(statusFont);
     statusBar()->addWidget(StatusPanel0);
     statusBar()->addWidget(StatusPanel1);
 }
@@ -621,6 +642,9 @@ CheckRunner &TMainForm::checkRunner()
                 [this] { TimerCadastroEntrega->start(); });
         connect(checkRunner_, &CheckRunner::paymentTypeMissing, this, &TMainForm::showPaymentMessage);
         connect(checkRunner_, &CheckRunner::finished, this, &TMainForm::checkFinished);
+        // The switch and the lists count as they stand when the dispatch begins, not when the
+        // check started: a check may wait on the marketplace for a while.
+        checkRunner_->setDispatchSettingsSource([this] { return autoDispatchSettings(); });
     }
     return *checkRunner_;
 }
@@ -651,13 +675,20 @@ void TMainForm::TimerDeliveryTimer()
     CheckInput input;
     input.statusPanelEmpty = StatusPanel1->text().isEmpty();
     input.courierKey = vpTokenMachine;
-    input.dispatch.enabled = CheckBoxRebimentoAutomatico->isChecked();
-    input.dispatch.minutes = ComboBoxAgendar->text();
-    input.dispatch.payment = ComboBoxPagamentos->currentText();
-    input.dispatch.category = ComboBoxCategorias->currentText();
-    input.dispatch.returnChoice = ComboBoxRetorno->currentText();
+    input.dispatch = autoDispatchSettings();
     input.separators = RegionalSeparators::system();
     checkRunner().start(input);
+}
+
+AutoDispatchSettings TMainForm::autoDispatchSettings() const
+{
+    AutoDispatchSettings settings;
+    settings.enabled = CheckBoxRebimentoAutomatico->isChecked();
+    settings.minutes = ComboBoxAgendar->text();
+    settings.payment = ComboBoxPagamentos->currentText();
+    settings.category = ComboBoxCategorias->currentText();
+    settings.returnChoice = ComboBoxRetorno->currentText();
+    return settings;
 }
 
 void TMainForm::checkFinished()

@@ -4,6 +4,7 @@
 #include "app/ProgramFolder.h"
 #include "courier/Clock.h"
 #include "courier/CourierClient.h"
+#include "cycle/MarketplaceCheck.h"
 #include "marketplace/MarketplaceClient.h"
 #include "store/Database.h"
 
@@ -152,6 +153,8 @@ private:
     void showStoredSettings();
     CheckRunner &checkRunner();
     void checkFinished();
+    // The board's automatic-dispatch switch and defaults as they stand now.
+    AutoDispatchSettings autoDispatchSettings() const;
     void showPaymentMessage(const QString &message);
     // Runs on a short-lived worker thread: consumes the second-start signal file.
     static bool VerificaSinalAbertura(const QString &signalFile, Platform &platform);

@@ -325,4 +325,19 @@ int TabletDarkStyle::pixelMetric(PixelMetric metric, const QStyleOption *option,
     }
 }
 
+int TabletDarkStyle::styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                               QStyleHintReturn *returnData) const
+{
+    switch (hint) {
+    // The toolkit's fallback icons on "OK", "Sim" and "Não" clash with the flat dark buttons.
+    case SH_DialogButtonBox_ButtonsHaveIcons:
+        return 0;
+    // A password shows "*" for every character, whatever the platform's own mask is.
+    case SH_LineEdit_PasswordCharacter:
+        return u'*';
+    default:
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+}
+
 } // namespace brisfold

@@ -71,8 +71,8 @@ int main(int argc, char **argv)
     const bool reportHeap = platform.fileExists(folder.reportSwitch());
 
     QApplication application(argc, argv);
+    // No display name: the toolkit would append it to every window's caption.
     QApplication::setApplicationName(QStringLiteral("Brisfold"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Brisfold"));
     // Qt's own texts (the Yes and No of a question) in the user's language.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),

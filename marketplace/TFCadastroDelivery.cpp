@@ -2,12 +2,14 @@
 
 #include "app/MessageBoxes.h"
 #include "app/PictureView.h"
+#include "app/ScreenPlacement.h"
 #include "app/TMainForm.h"
 
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -20,7 +22,9 @@ const char *firstRow = "SELECT * FROM CONFIGDELIVERY ORDER BY ID LIMIT 1";
 } // namespace
 
 TFCadastroDelivery::TFCadastroDelivery(TMainForm &mainForm)
-    : QDialog(&mainForm, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    // A close box only: no minimise, maximise or help button.
+    : QDialog(&mainForm,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , mainForm_(mainForm)
 {
     setObjectName(QStringLiteral("FCadastroDelivery"));
@@ -93,6 +97,9 @@ void TFCadastroDelivery::showModal()
 void TFCadastroDelivery::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    // In the middle of the screen at every opening, not over the main window.
+    if (!event->spontaneous())
+        centreOnScreen(*this);
     FormShow();
 }
 

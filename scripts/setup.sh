@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl ca-certificates
   rapidjson-dev libicu-dev libcpp-httplib-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth imagemagick x11-utils curl
+  xvfb xauth imagemagick x11-utils curl openbox xdotool
   fonts-noto-color-emoji fonts-dejavu-core
   clang libclang-rt-14-dev valgrind
 )

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -102,10 +103,35 @@ TEST(TMainForm, IsCreatedSignedOutWithItsTimersTitleAndAutostart)
     EXPECT_EQ(form.Button4->text(), QStringLiteral("ENTRAR"));
     EXPECT_EQ(form.EditSenha->echoMode(), QLineEdit::Password);
     EXPECT_EQ(form.Label6PEDIDOS->text(), QStringLiteral("CALCULANDO PEDIDOS"));
+}
 
+TEST(TMainForm, HasAFixedFrameWithoutMaximiseCentredOnTheScreen)
+{
+    TestDatabase t;
+    MainFormFixture f(t.folder());
+    TMainForm &form = f.form;
+
+    const Qt::WindowFlags flags = form.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint)); // or the toolkit adds its default buttons
+    EXPECT_EQ(form.minimumSize(), QSize(886, 565));
+    EXPECT_EQ(form.maximumSize(), QSize(886, 565));
+
+    form.show();
+    EXPECT_EQ(form.size(), QSize(886, 565));
+    // The client area is centred before the frame is known; the frame may shift it a little.
+    const QPoint offCentre = form.geometry().center() - form.screen()->availableGeometry().center();
+    EXPECT_LE(offCentre.manhattanLength(), 8);
     form.resize(500, 300);
-    EXPECT_GE(form.width(), 900);
-    EXPECT_GE(form.height(), 600);
+    EXPECT_EQ(form.size(), QSize(886, 565));
+    form.resize(1200, 900);
+    EXPECT_EQ(form.size(), QSize(886, 565));
+
+    EXPECT_EQ(form.StatusPanel0->width(), 200);
+    EXPECT_EQ(form.StatusPanel1->width(), 500);
 }
 
 TEST(TMainForm, TheFaceFollowsTheSignInFlagAtEveryTickOfTimerLogin)

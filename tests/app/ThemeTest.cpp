@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyleOptionSlider>
@@ -99,4 +101,19 @@ TEST(TabletDark, TheScrollBarHasNoArrowsAndAHandleInProportion)
         }
     }
     EXPECT_EQ(style->pixelMetric(QStyle::PM_ScrollBarExtent), 14);
+}
+
+TEST(TabletDark, MessageBoxButtonsCarryNoIconsAndPasswordsShowStars)
+{
+    ASSERT_EQ(applyTabletDark(application()), QString());
+
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Brisfold"), QStringLiteral("?"),
+                    QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No);
+    for (QAbstractButton *button : box.buttons())
+        EXPECT_TRUE(button->icon().isNull()) << button->text().toStdString();
+
+    QLineEdit password;
+    password.setEchoMode(QLineEdit::Password);
+    password.setText(QStringLiteral("s3nh@"));
+    EXPECT_EQ(password.displayText(), QStringLiteral("*****"));
 }

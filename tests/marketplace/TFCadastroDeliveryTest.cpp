@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -105,4 +106,27 @@ TEST_F(CredentialsDialog, TheModalOpeningReturnsOnlyWhenClosed)
     dialog->showModal();
     EXPECT_TRUE(wasModal);
     EXPECT_EQ(rows(), QStringLiteral("1|AIQFOME|modal||"));
+}
+
+TEST_F(CredentialsDialog, HasACloseBoxOnlyAFixedSizeAndOpensInTheMiddleOfTheScreen)
+{
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowContextHelpButtonHint));
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+
+    // Over a main window in the corner, and again after being moved away.
+    form.move(0, 0);
+    for (int opening = 0; opening < 2; ++opening) {
+        QTest::mouseClick(form.SpeedButton2, Qt::LeftButton);
+        ASSERT_TRUE(dialog->isVisible());
+        const QPoint offCentre =
+            dialog->frameGeometry().center() - dialog->screen()->availableGeometry().center();
+        EXPECT_LE(offCentre.manhattanLength(), 2) << "opening " << opening;
+        dialog->close();
+        dialog->move(5, 5);
+    }
 }
