@@ -1,6 +1,7 @@
 #include "dispatch/TFEntrega.h"
 
 #include "app/MessageBoxes.h"
+#include "app/ScreenPlacement.h"
 #include "app/TMainForm.h"
 #include "courier/BracketedList.h"
 #include "courier/Clock.h"
@@ -15,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <optional>
@@ -70,7 +72,9 @@ const SystemClock &systemClock()
 } // namespace
 
 TFEntrega::TFEntrega(TMainForm &mainForm)
-    : QDialog(&mainForm, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    // A close box only: no minimise, maximise or context-help button.
+    : QDialog(&mainForm,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , mainForm_(mainForm)
     , clock_(&systemClock())
 {
@@ -184,6 +188,10 @@ void TFEntrega::setClock(const Clock *clock)
 void TFEntrega::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    // A dialog opens over its parent by default; this one opens in the middle of the screen,
+    // on every opening, wherever it was moved to before.
+    if (!event->spontaneous())
+        centreOnScreen(*this);
     FormShow();
 }
 
@@ -303,11 +311,53 @@ void TFEntrega::Button4Click()
         return;
     }
 
+    // The automatic dispatch may have booked this order while the dialog was open, or be
+    // booking it now; the claim keeps it from posting the order until this booking is marked.
+    // It never posts an order that has a mark, so booking such an order again needs only the
+    // user's word, given for the mark that is still there when the post goes out.
+    std::optional<DispatchClaim> claim;
+    QString agreedMark;
+    for (;;) {
+        try {
+            claim.emplace(mainForm_.FDConnection, ID);
+        } catch (const DatabaseError &e) {
+            mainForm_.messages().showMessage(this, e.text());
+            return;
+        }
+        if (!claim->found() || claim->held())
+            break;
+        const QString &mark = claim->mark();
+        if (mark.isEmpty()) {
+            // The other path is booking it now, or booked it without getting to mark it.
+            try {
+                if (claim->bookedUnmarked())
+                    claim->markBooked();
+            } catch (const DatabaseError &) {
+                // Still remembered as booked; the message below holds either way.
+            }
+            accept();
+            mainForm_.messages().showMessage(&mainForm_,
+                                             QStringLiteral("Este pedido já tem entregador solicitado."));
+            return;
+        }
+        if (mark == agreedMark)
+            break;
+        agreedMark = mark;
+        const QString question =
+            mark == QStringLiteral("MACHINE")
+                ? QStringLiteral("Este pedido já tem entregador solicitado. Solicitar outro entregador?")
+                : QStringLiteral(
+                      "Este pedido foi marcado como já entregue. Solicitar entregador mesmo assim?");
+        if (!mainForm_.messages().askYesNo(this, question))
+            return;
+    }
+
     DeliveryDocument document;
     document.formaPagamento = code;
     document.empresaId = EMPRESA_IDMACHINE;
     document.retorno = ComboBoxRetorno->currentText();
     document.categoriaNome = ComboBoxCategorias->currentText();
+    // Taken after any question, which may have stood open for a while.
     document.schedule =
         Schedule::from(*clock_, ComboBoxAgendar->currentText().toInt(), RegionalSeparators::system());
     document.partidaEndereco = EMPRESA_ENDERECO;
@@ -323,30 +373,6 @@ void TFEntrega::Button4Click()
     document.enderecoParada = ENDERECO;
     document.latParada = LAT;
     document.lngParada = LNG;
-
-    // The automatic dispatch may have booked this order while the dialog was open, or be
-    // booking it now; the claim keeps it from posting the order until this booking is marked.
-    std::optional<DispatchClaim> claim;
-    try {
-        claim.emplace(mainForm_.FDConnection, ID);
-    } catch (const DatabaseError &e) {
-        mainForm_.messages().showMessage(this, e.text());
-        return;
-    }
-    if (claim->found() && !claim->held()) {
-        try {
-            if (claim->bookedUnmarked())
-                claim->markBooked();
-        } catch (const DatabaseError &) {
-            // Still remembered as booked; the message below holds either way.
-        }
-        accept();
-        mainForm_.messages().showMessage(&mainForm_,
-                                         claim->mark().isEmpty() || claim->mark() == QStringLiteral("MACHINE")
-                                             ? QStringLiteral("Este pedido já tem entregador solicitado.")
-                                             : QStringLiteral("Este pedido já foi marcado como entregue."));
-        return;
-    }
 
     const QString result =
         CourierClient(mainForm_.courierSettings)

@@ -19,14 +19,17 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QUrlQuery>
+#include <QWindow>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
+#include <utility>
 
 using namespace brisfold;
 using namespace brisfold::test;
@@ -42,7 +45,8 @@ QByteArray estimate(const char *fee)
            R"(,"desejado":{"lat":"-23.41","lng":"-51.92"}}})";
 }
 
-// Records each message with whether the dialog was still on screen when it was shown.
+// Records each message with whether the dialog was still on screen when it was shown, and
+// answers Yes/No questions from a queue, No once it runs out.
 class WitnessingMessageBoxes final : public MessageBoxes
 {
 public:
@@ -52,11 +56,26 @@ public:
         dialogVisible.append(dialog && dialog->isVisible());
     }
     bool PerguntaComTempo(QWidget *, const QString &) override { return false; }
+    bool askYesNo(QWidget *, const QString &text) override
+    {
+        asked.append(text);
+        if (whileAsking)
+            std::exchange(whileAsking, nullptr)();
+        return !yesNoAnswers.isEmpty() && yesNoAnswers.takeFirst();
+    }
 
     QWidget *dialog = nullptr;
     QStringList shown;
     QList<bool> dialogVisible;
+    QStringList asked;
+    QList<bool> yesNoAnswers;
+    std::function<void()> whileAsking; // what happens elsewhere while the first question is open
 };
+
+const QString anotherCourier =
+    QStringLiteral("Este pedido já tem entregador solicitado. Solicitar outro entregador?");
+const QString despiteDelivered =
+    QStringLiteral("Este pedido foi marcado como já entregue. Solicitar entregador mesmo assim?");
 
 class Dispatch : public ::testing::Test
 {
@@ -304,6 +323,7 @@ TEST_F(Dispatch, ABookingPostsTheDocumentMarksTheOrderClosesAndThenReportsSucces
 
     EXPECT_EQ(mark(orderId), QStringLiteral("MACHINE"));
     EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(messages.asked.isEmpty()) << "an open order is booked without a question";
     ASSERT_EQ(messages.shown, QStringList{QStringLiteral("Entrega solicitada com sucesso!")});
     EXPECT_FALSE(messages.dialogVisible.first()) << "the success is reported after the dialog closed";
     EXPECT_TRUE(form.TimerPedidos->isActive());
@@ -426,35 +446,71 @@ TEST_F(Dispatch, ReturnAndDelayCarryOverToTheNextOrderWhileTheListsAreRebuilt)
     EXPECT_EQ(mark(orderId), QString());
 }
 
-TEST_F(Dispatch, AnOrderMarkedWhileTheDialogWasOpenIsNotBookedAgain)
+TEST_F(Dispatch, AMarkedOrderIsBookedAgainOnlyWhenTheUserSaysSo)
 {
-    const std::pair<const char *, const char *> marks[] = {
-        {"MACHINE", "Este pedido já tem entregador solicitado."},
-        {"JA ENTREGUE", "Este pedido já foi marcado como entregue."},
+    struct Case
+    {
+        const char *stored;
+        bool markedWhileOpen; // by the automatic dispatch, else before the card was clicked
+        bool answer;
+        const QString &question;
     };
-    for (const auto &[stored, message] : marks) {
-        SCOPED_TRACE(stored);
+    const Case cases[] = {
+        {"MACHINE", false, false, anotherCourier},
+        {"MACHINE", true, true, anotherCourier},
+        {"JA ENTREGUE", true, false, despiteDelivered},
+        {"JA ENTREGUE", false, true, despiteDelivered},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.stored) + (c.answer ? " Sim" : " Não"));
+        const QString stored = QString::fromLatin1(c.stored);
+        const auto setMark = [&] {
+            t.db().execute("UPDATE PEDIDOS SET ID_MCH = :M WHERE ID = :ID",
+                           {{":M", stored}, {":ID", orderId}});
+        };
         messages.shown.clear();
         messages.dialogVisible.clear();
-        t.db().execute("UPDATE PEDIDOS SET ID_MCH = NULL");
+        messages.asked.clear();
+        messages.yesNoAnswers = {c.answer};
+        form.TimerPedidos->stop(); // as the board leaves it while the dialog is open
+        const qsizetype before = requests(bookingPath).size();
+        if (!c.markedWhileOpen)
+            setMark();
         open(orderId);
-        // The automatic dispatch, on its own thread, books the order meanwhile.
-        t.db().execute("UPDATE PEDIDOS SET ID_MCH = :M WHERE ID = :ID",
-                       {{":M", QString::fromLatin1(stored)}, {":ID", orderId}});
-        QTest::mouseClick(dialog->Button4, Qt::LeftButton);
-        EXPECT_TRUE(requests(bookingPath).isEmpty());
-        EXPECT_EQ(messages.shown, QStringList{QString::fromUtf8(message)});
-        EXPECT_FALSE(dialog->isVisible());
-        EXPECT_EQ(mark(orderId), QString::fromLatin1(stored));
-    }
+        if (c.markedWhileOpen)
+            setMark();
 
-    // A second booking from the dialog after a first one is refused the same way.
-    t.db().execute("UPDATE PEDIDOS SET ID_MCH = NULL");
+        QTest::mouseClick(dialog->Button4, Qt::LeftButton);
+
+        EXPECT_EQ(messages.asked, QStringList{c.question});
+        if (c.answer) {
+            EXPECT_EQ(requests(bookingPath).size(), before + 1);
+            EXPECT_EQ(mark(orderId), QStringLiteral("MACHINE"));
+            EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Entrega solicitada com sucesso!")});
+            EXPECT_FALSE(dialog->isVisible());
+            EXPECT_TRUE(form.TimerPedidos->isActive());
+        } else {
+            EXPECT_EQ(requests(bookingPath).size(), before);
+            EXPECT_EQ(mark(orderId), stored);
+            EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join(u'|').toStdString();
+            EXPECT_TRUE(dialog->isVisible()) << "answering Não leaves the dialog as it was";
+            EXPECT_FALSE(form.TimerPedidos->isActive());
+            dialog->close();
+        }
+    }
+}
+
+TEST_F(Dispatch, TheMarkIsReadAgainAfterTheQuestionIsAnswered)
+{
+    t.db().execute("UPDATE PEDIDOS SET ID_MCH = 'JA ENTREGUE'");
     open(orderId);
+    // The answer covers the mark it was given for; another mark by then is asked about anew.
+    messages.whileAsking = [&] { t.db().execute("UPDATE PEDIDOS SET ID_MCH = 'MACHINE'"); };
+    messages.yesNoAnswers = {true, false};
     QTest::mouseClick(dialog->Button4, Qt::LeftButton);
-    open(orderId);
-    QTest::mouseClick(dialog->Button4, Qt::LeftButton);
-    EXPECT_EQ(requests(bookingPath).size(), 1);
+    EXPECT_EQ(messages.asked, (QStringList{despiteDelivered, anotherCourier}));
+    EXPECT_TRUE(requests(bookingPath).isEmpty());
+    EXPECT_TRUE(dialog->isVisible());
 }
 
 namespace {
@@ -559,6 +615,36 @@ TEST_F(Dispatch, AFailureToMarkAfterBookingClosesTheDialogSoTheCourierIsNotBooke
     EXPECT_TRUE(messages.shown.first().contains(QStringLiteral("disco cheio")));
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(form.TimerPedidos->isActive());
+}
+
+TEST_F(Dispatch, TheWindowHasACloseBoxOnlyAFixedSizeAndOpensInTheMiddleOfTheScreen)
+{
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Dialog);
+    EXPECT_TRUE(flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint));
+    for (const Qt::WindowType hint :
+         {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint, Qt::WindowContextHelpButtonHint})
+        EXPECT_FALSE(flags.testFlag(hint)) << hint;
+
+    // The main window in a corner, so that the middle of it is not the middle of the screen.
+    form.move(0, 0);
+    form.show();
+    open(orderId);
+    const QRect screen = form.screen()->availableGeometry();
+    ASSERT_NE(form.frameGeometry().center(), screen.center());
+    EXPECT_EQ(dialog->frameGeometry().center(), screen.center());
+    EXPECT_EQ(dialog->size(), QSize(405, 393));
+    // What the window manager is told: it may neither shrink nor grow the window.
+    ASSERT_NE(dialog->windowHandle(), nullptr);
+    EXPECT_EQ(dialog->windowHandle()->minimumSize(), QSize(405, 393));
+    EXPECT_EQ(dialog->windowHandle()->maximumSize(), QSize(405, 393));
+    EXPECT_EQ(dialog->windowHandle()->flags(), flags);
+
+    // Moved aside and opened again: back in the middle.
+    dialog->close();
+    dialog->move(screen.topLeft());
+    open(orderId);
+    EXPECT_EQ(dialog->frameGeometry().center(), screen.center());
 }
 
 TEST_F(Dispatch, Screenshot)

@@ -2,12 +2,13 @@
 
 #include "app/MessageBoxes.h"
 
+#include <QList>
 #include <QStringList>
 
 namespace brisfold::test {
 
 // Records the messages and questions a user would have been shown, instead of opening modal
-// boxes; questions get `answer`.
+// boxes; timed questions get `answer`, the others the next of `yesNoAnswers`.
 class RecordingMessageBoxes final : public MessageBoxes
 {
 public:
@@ -18,9 +19,19 @@ public:
         return answer;
     }
 
+    bool askYesNo(QWidget *, const QString &text) override
+    {
+        asked.append(text);
+        if (yesNoAnswers.isEmpty())
+            return false;
+        return yesNoAnswers.takeFirst();
+    }
+
     QStringList shown;
     QStringList asked;
     bool answer = false;
+    // Answers to askYesNo in order; No once they run out, as the box's default.
+    QList<bool> yesNoAnswers;
 };
 
 } // namespace brisfold::test
