@@ -1,10 +1,10 @@
 #include "app/TMainForm.h"
 
 #include "BuildConfig.h"
-#include "app/DigitsValidator.h"
-#include "app/MessageBoxes.h"
-#include "app/PictureView.h"
-#include "app/ScreenPlacement.h"
+#include "ui/DigitsValidator.h"
+#include "ui/MessageBoxes.h"
+#include "ui/PictureView.h"
+#include "ui/ScreenPlacement.h"
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
 #include "courier/BracketedList.h"
@@ -314,7 +314,7 @@ void TMainForm::VariaveisPadrao()
     vpEmpresa = QStringLiteral("Trevant");
     vpUrlEmpresa = QString::fromUtf8(config::courierWebUrl) + QStringLiteral("/solicitacao/gestaoPedido");
     vpTokenMachine = QString::fromUtf8(config::courierApiKey);
-    vpIndexLogo = ImageCollection::Trevant;
+    vpIndexLogo = picture::trevant;
 }
 
 void TMainForm::RegistraInicioAutomatico()

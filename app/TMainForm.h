@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/ImageCollection.h"
+#include "ui/ImageCollection.h"
 #include "app/ProgramFolder.h"
-#include "courier/Clock.h"
+#include "common/Clock.h"
 #include "courier/CourierClient.h"
 #include "cycle/MarketplaceCheck.h"
 #include "marketplace/MarketplaceClient.h"

@@ -1,8 +1,8 @@
-#include "app/MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 #include "app/ProgramFolder.h"
 #include "app/StartSequence.h"
 #include "app/TMainForm.h"
-#include "app/Theme.h"
+#include "ui/Theme.h"
 #include "dispatch/TFEntrega.h"
 #include "marketplace/TFCadastroDelivery.h"
 #ifdef Q_OS_WIN

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "bench/BenchSupport.h"
-#include "courier/Clock.h"
+#include "common/Clock.h"
 #include "courier/CourierClient.h"
 #include "cycle/MarketplaceCheck.h"
 #include "marketplace/MarketplaceClient.h"

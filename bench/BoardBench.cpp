@@ -1,8 +1,8 @@
 // The board's refresh tick beside a bare prepared SELECT of the same rows, and one repaint of
 // the card grid.
-#include "app/ImageCollection.h"
-#include "app/MessageBoxes.h"
-#include "app/Theme.h"
+#include "ui/ImageCollection.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Theme.h"
 #include "bench/BenchSupport.h"
 #include "board/BoardQuery.h"
 #include "board/OrderBoard.h"

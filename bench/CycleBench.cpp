@@ -1,12 +1,12 @@
 // A marketplace check importing 500 new orders, and automatic dispatch of 200, each beside a bare
 // libcurl loop making the same requests to the same loopback fakes; and the longest stall of the
 // UI event loop while the check runs on its worker.
-#include "app/ImageCollection.h"
-#include "app/MessageBoxes.h"
+#include "ui/ImageCollection.h"
+#include "ui/MessageBoxes.h"
 #include "bench/BenchServices.h"
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
-#include "courier/HttpClient.h"
+#include "common/HttpClient.h"
 #include "cycle/CheckRunner.h"
 #include "cycle/MarketplaceCheck.h"
 

@@ -3,7 +3,7 @@
 // imports it and books a courier for it. The fakes run in a child process: their threads and the
 // orders and bookings they keep are not the program's memory.
 #include "bench/BenchServices.h"
-#include "courier/HttpClient.h"
+#include "common/HttpClient.h"
 #include "cycle/CheckRunner.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "board/OrderBoard.h"
 
-#include "app/MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 #include "board/OrderCard.h"
 #include "board/OrderCardDelegate.h"
 #include "board/OrderGrid.h"

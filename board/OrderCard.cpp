@@ -113,10 +113,10 @@ CardContent DBCtrlGrid1PaintPanel(const OrderRow &row, bool automaticDispatch, R
     // Only emptiness of the mark matters: a booked and a delivered order look alike.
     const bool marked = !row.ID_MCH.isEmpty();
     if (automaticDispatch) {
-        card.requestPicture = marked ? CardContent::ok : CardContent::solicitando;
+        card.requestPicture = marked ? picture::ok : picture::solicitando;
         card.requestClickable = 0;
     } else {
-        card.requestPicture = marked ? CardContent::ok : CardContent::entregador4;
+        card.requestPicture = marked ? picture::ok : picture::entregador4;
         card.requestClickable = 1;
     }
     card.orderLine = QStringLiteral("🧾 ") + row.IDPEDIDO;

@@ -2,6 +2,7 @@
 
 #include "board/BoardQuery.h"
 #include "courier/Schedule.h"
+#include "resources/PictureIds.h"
 
 #include <QString>
 #include <optional>
@@ -11,13 +12,7 @@ namespace brisfold {
 // What one card shows, filled from its order alone.
 struct CardContent
 {
-    // Positions in the main window's picture list.
-    static constexpr int logoAiqfome = 8;
-    static constexpr int entregador4 = 12;
-    static constexpr int ok = 17;
-    static constexpr int solicitando = 18;
-
-    int requestPicture = entregador4;
+    int requestPicture = picture::entregador4;
     // 1: a click on the request picture opens the dispatch dialog; 0: the click is ignored.
     int requestClickable = 0;
     QString orderLine;

@@ -1,8 +1,8 @@
 #include "board/OrderCardDelegate.h"
 
-#include "app/ImageCollection.h"
 #include "board/OrderCard.h"
 #include "board/OrderListModel.h"
+#include "ui/ImageCollection.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
@@ -12,11 +12,6 @@
 #include <algorithm>
 
 namespace brisfold {
-
-static_assert(CardContent::logoAiqfome == ImageCollection::LogoAiqfome);
-static_assert(CardContent::entregador4 == ImageCollection::Entregador4);
-static_assert(CardContent::ok == ImageCollection::Ok);
-static_assert(CardContent::solicitando == ImageCollection::Solicitando);
 
 namespace {
 
@@ -131,7 +126,7 @@ void OrderCardDelegate::drawCard(QPainter *painter, const CardGeometry &geometry
         placed.moveCenter(target.center());
         painter->drawPixmap(placed, images_.pixmap(position, side, dpr));
     };
-    drawPicture(CardContent::logoAiqfome, QRect(geometry.logo).adjusted(14, 9, -14, -9));
+    drawPicture(picture::logoAiqfome, QRect(geometry.logo).adjusted(14, 9, -14, -9));
     drawPicture(card.requestPicture, geometry.requestImage);
 
     painter->setPen(textColour);

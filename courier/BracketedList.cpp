@@ -1,6 +1,6 @@
 #include "BracketedList.h"
 
-#include "courier/TextConversion.h"
+#include "common/TextConversion.h"
 
 namespace brisfold {
 

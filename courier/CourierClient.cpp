@@ -2,9 +2,9 @@
 
 #include "BuildConfig.h"
 #include "courier/BracketedList.h"
-#include "courier/HttpClient.h"
-#include "courier/JsonReading.h"
-#include "courier/ReplyDecoder.h"
+#include "common/HttpClient.h"
+#include "common/JsonReading.h"
+#include "common/ReplyDecoder.h"
 #include "store/Database.h"
 
 #include <QUrl>

@@ -2,7 +2,7 @@
 
 #include "courier/DeliveryDocument.h"
 #include "courier/PaymentTypes.h"
-#include "courier/ReplyDecoder.h"
+#include "common/ReplyDecoder.h"
 #include "store/Database.h"
 #include "store/DispatchClaim.h"
 

@@ -1,10 +1,10 @@
 #include "dispatch/TFEntrega.h"
 
-#include "app/MessageBoxes.h"
-#include "app/ScreenPlacement.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ScreenPlacement.h"
 #include "app/TMainForm.h"
 #include "courier/BracketedList.h"
-#include "courier/Clock.h"
+#include "common/Clock.h"
 #include "courier/CourierClient.h"
 #include "courier/DeliveryDocument.h"
 #include "courier/PaymentTypes.h"

@@ -4,7 +4,7 @@
 
 #include "FuzzSupport.h"
 #include "courier/BracketedList.h"
-#include "courier/TextConversion.h"
+#include "common/TextConversion.h"
 
 using namespace brisfold;
 using brisfold::fuzz::require;

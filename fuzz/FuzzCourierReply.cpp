@@ -7,9 +7,9 @@
 
 #include "FuzzSupport.h"
 #include "courier/BracketedList.h"
-#include "courier/JsonReading.h"
-#include "courier/ReplyDecoder.h"
-#include "courier/TextConversion.h"
+#include "common/JsonReading.h"
+#include "common/ReplyDecoder.h"
+#include "common/TextConversion.h"
 
 #include <memory>
 #include <unicode/ucnv.h>

@@ -1,12 +1,12 @@
 #include "MarketplaceClient.h"
 
 #include "BuildConfig.h"
-#include "courier/Clock.h"
+#include "common/Clock.h"
 #include "courier/DeliveryDocument.h"
-#include "courier/HttpClient.h"
-#include "courier/JsonReading.h"
-#include "courier/ReplyDecoder.h"
-#include "courier/TextConversion.h"
+#include "common/HttpClient.h"
+#include "common/JsonReading.h"
+#include "common/ReplyDecoder.h"
+#include "common/TextConversion.h"
 #include "store/Database.h"
 
 #include <QUrl>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "courier/HttpRequest.h"
+#include "common/HttpRequest.h"
 
 #include <QDateTime>
 #include <QString>

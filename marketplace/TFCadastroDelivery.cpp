@@ -1,8 +1,8 @@
 #include "marketplace/TFCadastroDelivery.h"
 
-#include "app/MessageBoxes.h"
-#include "app/PictureView.h"
-#include "app/ScreenPlacement.h"
+#include "ui/MessageBoxes.h"
+#include "ui/PictureView.h"
+#include "ui/ScreenPlacement.h"
 #include "app/TMainForm.h"
 
 #include <QEventLoop>
@@ -44,7 +44,7 @@ TFCadastroDelivery::TFCadastroDelivery(TMainForm &mainForm)
     Label3->setWordWrap(true);
     Label3->setMinimumHeight(22);
     column->addWidget(Label3);
-    Logo = new PictureView(mainForm.images(), ImageCollection::Aiqfome, this);
+    Logo = new PictureView(mainForm.images(), picture::aiqfome, this);
     Logo->setObjectName(QStringLiteral("VirtualImage1"));
     Logo->setFixedHeight(110);
     column->addWidget(Logo);

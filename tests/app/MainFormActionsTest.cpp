@@ -1,5 +1,5 @@
 // Settings, sign-out, closing and the timed question of the main window.
-#include "app/MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 #include "app/TMainForm.h"
 #include "support/FakePlatform.h"
 #include "support/RecordingMessageBoxes.h"

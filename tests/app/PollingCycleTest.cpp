@@ -1,6 +1,6 @@
 // The marketplace check as the main window drives it: timers, status bar and notice line.
 #include "app/TMainForm.h"
-#include "courier/HttpClient.h"
+#include "common/HttpClient.h"
 #include "support/FakePlatform.h"
 #include "support/HttpsFake.h"
 #include "support/RecordingMessageBoxes.h"

@@ -1,6 +1,6 @@
 // The "ENTRAR" action end to end, against a courier platform fake on loopback HTTPS.
 #include "app/TMainForm.h"
-#include "courier/HttpClient.h"
+#include "common/HttpClient.h"
 #include "marketplace/TFCadastroDelivery.h"
 #include "support/FakePlatform.h"
 #include "support/HttpsFake.h"

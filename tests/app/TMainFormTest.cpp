@@ -1,6 +1,6 @@
 #include "app/TMainForm.h"
 
-#include "app/PictureView.h"
+#include "ui/PictureView.h"
 #include "support/FakePlatform.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/TestDatabase.h"

@@ -1,7 +1,7 @@
 // The "Tablet Dark" look: applied without a style sheet, captions by name, the plain scroll bar.
-#include "app/Theme.h"
+#include "ui/Theme.h"
 
-#include "app/TabletDarkStyle.h"
+#include "ui/TabletDarkStyle.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -1,7 +1,7 @@
 // Renders a board with five orders in both dispatch modes, with the program's theme, into PNG
 // files that a person looks at.
-#include "app/ImageCollection.h"
-#include "app/Theme.h"
+#include "ui/ImageCollection.h"
+#include "ui/Theme.h"
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
 #include "board/OrderListModel.h"

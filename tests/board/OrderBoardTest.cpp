@@ -1,6 +1,6 @@
 #include "board/OrderBoard.h"
 
-#include "app/ImageCollection.h"
+#include "ui/ImageCollection.h"
 #include "board/OrderCard.h"
 #include "board/OrderCardDelegate.h"
 #include "board/OrderGrid.h"

@@ -21,9 +21,9 @@ TEST(OrderCard, RequestPictureAndFlagFollowDispatchModeAndMark)
         int clickable;
     };
     const Case cases[] = {
-        {true, "", CardContent::solicitando, 0},   {true, "MACHINE", CardContent::ok, 0},
-        {true, "JA ENTREGUE", CardContent::ok, 0}, {false, "", CardContent::entregador4, 1},
-        {false, "MACHINE", CardContent::ok, 1},    {false, "JA ENTREGUE", CardContent::ok, 1},
+        {true, "", picture::solicitando, 0},   {true, "MACHINE", picture::ok, 0},
+        {true, "JA ENTREGUE", picture::ok, 0}, {false, "", picture::entregador4, 1},
+        {false, "MACHINE", picture::ok, 1},    {false, "JA ENTREGUE", picture::ok, 1},
     };
     for (const Case &c : cases) {
         OrderRow row;
@@ -123,5 +123,5 @@ TEST(OrderCard, TimeThatDoesNotConvertLeavesTheTimeLineAndNamesTheError)
     // The lines before the time are written all the same.
     EXPECT_EQ(card.orderLine, QStringLiteral("\U0001F9FE 7"));
     EXPECT_EQ(card.customerLine, QStringLiteral("\U0001F464 Ana"));
-    EXPECT_EQ(card.requestPicture, CardContent::solicitando);
+    EXPECT_EQ(card.requestPicture, picture::solicitando);
 }

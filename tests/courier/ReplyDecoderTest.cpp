@@ -1,8 +1,8 @@
-#include "courier/ReplyDecoder.h"
+#include "common/ReplyDecoder.h"
 
 #include "CourierFixture.h"
-#include "courier/JsonReading.h"
-#include "courier/TextConversion.h"
+#include "common/JsonReading.h"
+#include "common/TextConversion.h"
 
 #include <atomic>
 #include <thread>

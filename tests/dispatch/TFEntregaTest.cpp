@@ -1,10 +1,10 @@
 // The dispatch dialog against a courier platform fake on loopback HTTPS and a real database.
 #include "dispatch/TFEntrega.h"
 
-#include "app/MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 #include "app/TMainForm.h"
-#include "app/Theme.h"
-#include "courier/HttpClient.h"
+#include "ui/Theme.h"
+#include "common/HttpClient.h"
 #include "cycle/MarketplaceCheck.h"
 #include "support/FakePlatform.h"
 #include "support/HttpsFake.h"

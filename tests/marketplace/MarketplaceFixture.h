@@ -1,6 +1,6 @@
 #pragma once
 
-#include "courier/HttpClient.h"
+#include "common/HttpClient.h"
 #include "marketplace/MarketplaceClient.h"
 #include "support/HttpsFake.h"
 #include "support/SettableClock.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "courier/Clock.h"
+#include "common/Clock.h"
 
 #include <mutex>
 

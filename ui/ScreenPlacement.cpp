@@ -1,4 +1,4 @@
-#include "app/ScreenPlacement.h"
+#include "ui/ScreenPlacement.h"
 
 #include <QGuiApplication>
 #include <QScreen>

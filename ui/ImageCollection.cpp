@@ -1,4 +1,4 @@
-#include "app/ImageCollection.h"
+#include "ui/ImageCollection.h"
 
 #include <QPainter>
 #include <QSvgRenderer>
@@ -13,7 +13,7 @@ struct Picture
     const char *file;
 };
 
-constexpr std::array<Picture, ImageCollection::count> pictures{{
+constexpr std::array<Picture, picture::count> pictures{{
     {"Imagem 0", ":/pictures/00-imagem00.svg"},         {"Imagem 1", ":/pictures/01-imagem01.svg"},
     {"Imagem 2", ":/pictures/02-imagem02.svg"},         {"Imagem 3", ":/pictures/03-imagem03.svg"},
     {"Imagem 4", ":/pictures/04-imagem04.svg"},         {"Imagem 5", ":/pictures/05-imagem05.svg"},
@@ -33,14 +33,14 @@ ImageCollection::~ImageCollection() = default;
 
 QString ImageCollection::name(int position) const
 {
-    if (position < 0 || position >= count)
+    if (position < 0 || position >= picture::count)
         return {};
     return QString::fromUtf8(pictures[size_t(position)].name);
 }
 
 QSvgRenderer *ImageCollection::renderer(int position) const
 {
-    if (position < 0 || position >= count)
+    if (position < 0 || position >= picture::count)
         return nullptr;
     auto &renderer = renderers_[size_t(position)];
     if (!renderer)

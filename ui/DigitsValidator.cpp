@@ -1,4 +1,4 @@
-#include "app/DigitsValidator.h"
+#include "ui/DigitsValidator.h"
 
 #include <algorithm>
 

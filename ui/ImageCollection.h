@@ -1,5 +1,7 @@
 #pragma once
 
+#include "resources/PictureIds.h"
+
 #include <QHash>
 #include <QPixmap>
 #include <QString>
@@ -17,17 +19,6 @@ namespace brisfold {
 class ImageCollection final
 {
 public:
-    static constexpr int count = 20;
-    enum Position
-    {
-        Aiqfome = 7,
-        LogoAiqfome = 8,
-        Entregador4 = 12,
-        Ok = 17,
-        Solicitando = 18,
-        Trevant = 19,
-    };
-
     ImageCollection();
     ~ImageCollection();
 
@@ -41,7 +32,7 @@ public:
 private:
     QSvgRenderer *renderer(int position) const;
 
-    mutable std::array<std::unique_ptr<QSvgRenderer>, count> renderers_;
+    mutable std::array<std::unique_ptr<QSvgRenderer>, picture::count> renderers_;
     mutable QHash<QString, QPixmap> pixmaps_;
 };
 

@@ -1,4 +1,4 @@
-#include "app/TabletDarkStyle.h"
+#include "ui/TabletDarkStyle.h"
 
 #include <QComboBox>
 #include <QLabel>

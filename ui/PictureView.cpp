@@ -1,6 +1,6 @@
-#include "app/PictureView.h"
+#include "ui/PictureView.h"
 
-#include "app/ImageCollection.h"
+#include "ui/ImageCollection.h"
 
 #include <QMouseEvent>
 #include <QPainter>

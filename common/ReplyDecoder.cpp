@@ -1,7 +1,7 @@
-#include "ReplyDecoder.h"
+#include "common/ReplyDecoder.h"
 
-#include "courier/JsonReading.h"
-#include "courier/TextConversion.h"
+#include "common/JsonReading.h"
+#include "common/TextConversion.h"
 
 namespace brisfold {
 

@@ -1,4 +1,4 @@
-#include "JsonReading.h"
+#include "common/JsonReading.h"
 
 namespace brisfold::JsonReading {
 

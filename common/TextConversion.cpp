@@ -1,4 +1,4 @@
-#include "TextConversion.h"
+#include "common/TextConversion.h"
 
 #include <QList>
 #include <memory>

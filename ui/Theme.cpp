@@ -1,6 +1,6 @@
-#include "app/Theme.h"
+#include "ui/Theme.h"
 
-#include "app/TabletDarkStyle.h"
+#include "ui/TabletDarkStyle.h"
 
 #include <QApplication>
 #include <QFont>
