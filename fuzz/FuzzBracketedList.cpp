@@ -3,8 +3,8 @@
 // Input: the text to split; the same bytes, cut at line breaks, are the items to write.
 
 #include "FuzzSupport.h"
-#include "courier/BracketedList.h"
 #include "common/TextConversion.h"
+#include "courier/BracketedList.h"
 
 using namespace brisfold;
 using brisfold::fuzz::require;

@@ -6,10 +6,10 @@
 // of a 200 reply declared as UTF-8 JSON.
 
 #include "FuzzSupport.h"
-#include "courier/BracketedList.h"
 #include "common/JsonReading.h"
 #include "common/ReplyDecoder.h"
 #include "common/TextConversion.h"
+#include "courier/BracketedList.h"
 
 #include <memory>
 #include <unicode/ucnv.h>

@@ -2,11 +2,11 @@
 
 #include "BuildConfig.h"
 #include "common/Clock.h"
-#include "courier/DeliveryDocument.h"
 #include "common/HttpClient.h"
 #include "common/JsonReading.h"
 #include "common/ReplyDecoder.h"
 #include "common/TextConversion.h"
+#include "courier/DeliveryDocument.h"
 #include "store/Database.h"
 
 #include <QUrl>

@@ -41,8 +41,8 @@ InstanceLock WindowsPlatform::acquireInstanceLock(const QString &name)
 QString WindowsPlatform::writeIniValue(const QString &file, const QString &section, const QString &key,
                                        const QString &value)
 {
-    return QString::fromStdWString(
-        win32::writeIniValue(nativePath(file), section.toStdWString(), key.toStdWString(), value.toStdWString()));
+    return QString::fromStdWString(win32::writeIniValue(nativePath(file), section.toStdWString(),
+                                                        key.toStdWString(), value.toStdWString()));
 }
 
 void WindowsPlatform::registerAutostart(const QString &programFolder)

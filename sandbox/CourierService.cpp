@@ -149,22 +149,18 @@ CourierService::CourierService(std::string apiKey, std::vector<CourierCompany> c
 
 std::string CourierService::errorsBody(const std::vector<std::string> &messages)
 {
-    rapidjson::StringBuffer buffer;
-    JsonWriter w(buffer);
-    w.StartObject();
-    w.Key("success");
-    w.Bool(false);
-    w.Key("errors");
-    w.StartArray();
+    JsonBuilder json;
+    json.beginObject();
+    json.boolean("success", false);
+    json.beginArray("errors");
     for (const auto &message : messages) {
-        w.StartObject();
-        w.Key("message");
-        w.String(message.c_str(), static_cast<rapidjson::SizeType>(message.size()));
-        w.EndObject();
+        json.beginObject();
+        json.text("message", message);
+        json.endObject();
     }
-    w.EndArray();
-    w.EndObject();
-    return buffer.GetString();
+    json.endArray();
+    json.endObject();
+    return json.result();
 }
 
 void CourierService::install(httplib::Server &server)
@@ -216,49 +212,38 @@ void CourierService::profile(const httplib::Request &req, httplib::Response &res
     const CourierCompany *company = authenticate(req, res);
     if (!company)
         return;
-    rapidjson::StringBuffer buffer;
-    JsonWriter w(buffer);
-    auto text = [&w](const char *key, const std::string &value) {
-        w.Key(key);
-        w.String(value.c_str(), static_cast<rapidjson::SizeType>(value.size()));
-    };
-    w.StartObject();
-    w.Key("success");
-    w.Bool(true);
-    w.Key("response");
-    w.StartObject();
-    w.Key("id");
-    w.Int64(company->id);
-    text("nome", company->nome);
-    text("endereco", company->endereco);
-    text("bairro", company->bairro);
-    text("cidade", company->cidade);
-    text("uf", company->uf);
-    text("cep", company->cep);
-    text("lat", company->lat);
-    text("lng", company->lng);
-    text("status_empresa", company->status);
-    w.Key("tipos_pagamento");
-    w.StartArray();
+    JsonBuilder json;
+    json.beginObject();
+    json.boolean("success", true);
+    json.beginObject("response");
+    json.integer("id", company->id);
+    json.text("nome", company->nome);
+    json.text("endereco", company->endereco);
+    json.text("bairro", company->bairro);
+    json.text("cidade", company->cidade);
+    json.text("uf", company->uf);
+    json.text("cep", company->cep);
+    json.text("lat", company->lat);
+    json.text("lng", company->lng);
+    json.text("status_empresa", company->status);
+    json.beginArray("tipos_pagamento");
     for (const auto &code : company->paymentCodes)
-        w.String(code.c_str());
-    w.EndArray();
-    w.Key("categorias");
-    w.StartArray();
+        json.text(code);
+    json.endArray();
+    json.beginArray("categorias");
     int categoryId = 1;
     for (const auto &category : company->categories) {
-        w.StartObject();
-        w.Key("id");
-        w.Int(categoryId++);
-        text("nome", category.nome);
-        w.EndObject();
+        json.beginObject();
+        json.integer("id", categoryId++);
+        json.text("nome", category.nome);
+        json.endObject();
     }
-    w.EndArray();
-    text("telefone", company->telefone);
-    text("documento", company->documento);
-    w.EndObject();
-    w.EndObject();
-    sendJson(res, 200, buffer.GetString());
+    json.endArray();
+    json.text("telefone", company->telefone);
+    json.text("documento", company->documento);
+    json.endObject();
+    json.endObject();
+    sendJson(res, 200, json.result());
 }
 
 void CourierService::estimate(const httplib::Request &req, httplib::Response &res) const
@@ -311,43 +296,28 @@ void CourierService::estimate(const httplib::Request &req, httplib::Response &re
     const std::string latText = toLatText.empty() ? fixedNumber(toLat, 7) : toLatText;
     const std::string lngText = toLngText.empty() ? fixedNumber(toLng, 7) : toLngText;
 
-    rapidjson::StringBuffer buffer;
-    JsonWriter w(buffer);
-    auto raw = [&w](const char *key, const std::string &value) {
-        w.Key(key);
-        w.RawValue(value.c_str(), value.size(), rapidjson::kNumberType);
-    };
-    auto text = [&w](const char *key, const std::string &value) {
-        w.Key(key);
-        w.String(value.c_str(), static_cast<rapidjson::SizeType>(value.size()));
-    };
-    w.StartObject();
-    w.Key("success");
-    w.Bool(true);
-    w.Key("response");
-    w.StartObject();
+    JsonBuilder json;
+    json.beginObject();
+    json.boolean("success", true);
+    json.beginObject("response");
     // Money always with two decimals, as the platform writes it.
-    raw("estimativa_valor", fixedNumber(e.fee, 2));
-    raw("estimativa_km", fixedNumber(e.km, 2));
-    w.Key("estimativa_minutos");
-    w.Int(e.minutes);
-    text("categoria_nome", category->nome);
-    w.Key("com_retorno");
-    w.Bool(withReturn == "true");
-    w.Key("partida");
-    w.StartObject();
-    text("lat", req.get_param_value("lat_partida"));
-    text("lng", req.get_param_value("lng_partida"));
-    w.EndObject();
-    w.Key("desejado");
-    w.StartObject();
-    text("endereco", req.get_param_value("endereco_desejado"));
-    text("lat", latText);
-    text("lng", lngText);
-    w.EndObject();
-    w.EndObject();
-    w.EndObject();
-    sendJson(res, 200, buffer.GetString());
+    json.number("estimativa_valor", fixedNumber(e.fee, 2));
+    json.number("estimativa_km", fixedNumber(e.km, 2));
+    json.integer("estimativa_minutos", e.minutes);
+    json.text("categoria_nome", category->nome);
+    json.boolean("com_retorno", withReturn == "true");
+    json.beginObject("partida");
+    json.text("lat", req.get_param_value("lat_partida"));
+    json.text("lng", req.get_param_value("lng_partida"));
+    json.endObject();
+    json.beginObject("desejado");
+    json.text("endereco", req.get_param_value("endereco_desejado"));
+    json.text("lat", latText);
+    json.text("lng", lngText);
+    json.endObject();
+    json.endObject();
+    json.endObject();
+    sendJson(res, 200, json.result());
 }
 
 void CourierService::book(const httplib::Request &req, httplib::Response &res)
@@ -497,22 +467,18 @@ void CourierService::book(const httplib::Request &req, httplib::Response &res)
         }
     }
 
-    rapidjson::StringBuffer buffer;
-    JsonWriter w(buffer);
-    w.StartObject();
+    JsonBuilder json;
+    json.beginObject();
     if (!errors.empty()) {
-        w.Key("success");
-        w.Bool(false);
-        w.Key("response");
-        w.StartObject();
-        w.Key("erros");
-        w.StartArray();
+        json.boolean("success", false);
+        json.beginObject("response");
+        json.beginArray("erros");
         for (const auto &error : errors)
-            w.String(error.c_str(), static_cast<rapidjson::SizeType>(error.size()));
-        w.EndArray();
-        w.EndObject();
-        w.EndObject();
-        sendJson(res, 200, buffer.GetString());
+            json.text(error);
+        json.endArray();
+        json.endObject();
+        json.endObject();
+        sendJson(res, 200, json.result());
         return;
     }
 
@@ -533,19 +499,14 @@ void CourierService::book(const httplib::Request &req, httplib::Response &res)
         booking.idMch = std::to_string(nextBooking_++);
         bookings_.push_back(booking);
     }
-    w.Key("success");
-    w.Bool(true);
-    w.Key("response");
-    w.StartObject();
-    w.Key("id_mch");
-    w.String(booking.idMch.c_str());
-    w.Key("status");
-    w.String("agendada");
-    w.Key("valor");
-    w.RawValue(booking.fee.c_str(), booking.fee.size(), rapidjson::kNumberType);
-    w.EndObject();
-    w.EndObject();
-    sendJson(res, 200, buffer.GetString());
+    json.boolean("success", true);
+    json.beginObject("response");
+    json.text("id_mch", booking.idMch);
+    json.text("status", "agendada");
+    json.number("valor", booking.fee);
+    json.endObject();
+    json.endObject();
+    sendJson(res, 200, json.result());
 }
 
 std::vector<CourierBooking> CourierService::bookings() const
@@ -556,37 +517,29 @@ std::vector<CourierBooking> CourierService::bookings() const
 
 std::string CourierService::stateJson() const
 {
-    rapidjson::StringBuffer buffer;
-    JsonWriter w(buffer);
-    auto text = [&w](const char *key, const std::string &value) {
-        w.Key(key);
-        w.String(value.c_str(), static_cast<rapidjson::SizeType>(value.size()));
-    };
-    w.StartObject();
-    w.Key("bookings");
-    w.StartArray();
+    JsonBuilder json;
+    json.beginObject();
+    json.beginArray("bookings");
     for (const auto &b : bookings()) {
-        w.StartObject();
-        text("id_mch", b.idMch);
-        w.Key("empresa_id");
-        w.Int64(b.companyId);
-        text("id_externo", b.idExterno);
-        text("cliente", b.cliente);
-        text("telefone", b.telefone);
-        text("endereco", b.endereco);
-        text("data", b.data);
-        text("hora", b.hora);
-        text("categoria", b.categoria);
-        text("forma_pagamento", b.pagamento);
-        w.Key("retorno");
-        w.Bool(b.retorno);
-        text("valor", b.fee);
-        text("recebida_em", b.receivedAt);
-        w.EndObject();
+        json.beginObject();
+        json.text("id_mch", b.idMch);
+        json.integer("empresa_id", b.companyId);
+        json.text("id_externo", b.idExterno);
+        json.text("cliente", b.cliente);
+        json.text("telefone", b.telefone);
+        json.text("endereco", b.endereco);
+        json.text("data", b.data);
+        json.text("hora", b.hora);
+        json.text("categoria", b.categoria);
+        json.text("forma_pagamento", b.pagamento);
+        json.boolean("retorno", b.retorno);
+        json.text("valor", b.fee);
+        json.text("recebida_em", b.receivedAt);
+        json.endObject();
     }
-    w.EndArray();
-    w.EndObject();
-    return buffer.GetString();
+    json.endArray();
+    json.endObject();
+    return json.result();
 }
 
 void CourierService::managementPage(const httplib::Request &, httplib::Response &res) const

@@ -90,19 +90,6 @@ bool isDay(const std::string &text)
     return true;
 }
 
-std::string marketplaceError(const char *error, const std::string &message)
-{
-    rapidjson::StringBuffer buffer;
-    JsonWriter w(buffer);
-    w.StartObject();
-    w.Key("error");
-    w.String(error);
-    w.Key("message");
-    w.String(message.c_str(), static_cast<rapidjson::SizeType>(message.size()));
-    w.EndObject();
-    return buffer.GetString();
-}
-
 } // namespace
 
 std::optional<OrderKind> parseOrderKind(std::string_view name)
@@ -127,6 +114,16 @@ std::string_view orderKindName(OrderKind kind)
         return "cancelled";
     }
     return "delivery";
+}
+
+std::string MarketplaceService::errorBody(std::string_view error, std::string_view message)
+{
+    JsonBuilder json;
+    json.beginObject();
+    json.text("error", error);
+    json.text("message", message);
+    json.endObject();
+    return json.result();
 }
 
 MarketplaceService::MarketplaceService(MarketplaceSettings settings)
@@ -222,8 +219,7 @@ bool MarketplaceService::checkContact(const httplib::Request &req, httplib::Resp
     if (req.get_header_value("Aiq-User-Agent") == settings_.contact)
         return true;
     sendJson(res, 403,
-             marketplaceError("forbidden",
-                              "Cabeçalho Aiq-User-Agent ausente ou não cadastrado para o integrador"));
+             errorBody("forbidden", "Cabeçalho Aiq-User-Agent ausente ou não cadastrado para o integrador"));
     return false;
 }
 
@@ -233,13 +229,13 @@ bool MarketplaceService::checkToken(const httplib::Request &req, httplib::Respon
         return false;
     const std::string token = bearerToken(req);
     if (token.empty()) {
-        sendJson(res, 401, marketplaceError("unauthorized", "Token de acesso ausente"));
+        sendJson(res, 401, errorBody("unauthorized", "Token de acesso ausente"));
         return false;
     }
     std::lock_guard lock(mutex_);
     auto it = tokens_.find(token);
     if (it == tokens_.end() || it->second <= Clock::now()) {
-        sendJson(res, 401, marketplaceError("unauthorized", "Token de acesso inválido ou expirado"));
+        sendJson(res, 401, errorBody("unauthorized", "Token de acesso inválido ou expirado"));
         return false;
     }
     return true;
@@ -252,7 +248,7 @@ void MarketplaceService::token(const httplib::Request &req, httplib::Response &r
     auto client = basicCredentials(req);
     if (!client || client->user != settings_.clientId || client->password != settings_.clientSecret) {
         res.set_header("WWW-Authenticate", "Basic realm=\"alfredo\"");
-        sendJson(res, 401, marketplaceError("invalid_client", "Credenciais do integrador inválidas"));
+        sendJson(res, 401, errorBody("invalid_client", "Credenciais do integrador inválidas"));
         return;
     }
     rapidjson::Document doc;
@@ -260,11 +256,11 @@ void MarketplaceService::token(const httplib::Request &req, httplib::Response &r
     if (doc.HasParseError() || !doc.IsObject() || !doc.HasMember("username") || !doc["username"].IsString() ||
         !doc.HasMember("password") || !doc["password"].IsString()) {
         sendJson(res, 400,
-                 marketplaceError("invalid_request", "Corpo deve ser JSON com \"username\" e \"password\""));
+                 errorBody("invalid_request", "Corpo deve ser JSON com \"username\" e \"password\""));
         return;
     }
     if (doc["username"].GetString() != settings_.user || doc["password"].GetString() != settings_.password) {
-        sendJson(res, 401, marketplaceError("invalid_grant", "Usuário ou senha do restaurante inválidos"));
+        sendJson(res, 401, errorBody("invalid_grant", "Usuário ou senha do restaurante inválidos"));
         return;
     }
     const std::string token = newToken();
@@ -274,20 +270,15 @@ void MarketplaceService::token(const httplib::Request &req, httplib::Response &r
         std::erase_if(tokens_, [now](const auto &entry) { return entry.second <= now; });
         tokens_[token] = now + std::chrono::seconds(settings_.tokenLifetimeSeconds);
     }
-    rapidjson::StringBuffer buffer;
-    JsonWriter w(buffer);
-    w.StartObject();
-    w.Key("data");
-    w.StartObject();
-    w.Key("access_token");
-    w.String(token.c_str());
-    w.Key("token_type");
-    w.String("Bearer");
-    w.Key("expires_in");
-    w.Int(settings_.tokenLifetimeSeconds);
-    w.EndObject();
-    w.EndObject();
-    sendJson(res, 200, buffer.GetString());
+    JsonBuilder json;
+    json.beginObject();
+    json.beginObject("data");
+    json.text("access_token", token);
+    json.text("token_type", "Bearer");
+    json.integer("expires_in", settings_.tokenLifetimeSeconds);
+    json.endObject();
+    json.endObject();
+    sendJson(res, 200, json.result());
 }
 
 void MarketplaceService::search(const httplib::Request &req, httplib::Response &res)
@@ -297,25 +288,22 @@ void MarketplaceService::search(const httplib::Request &req, httplib::Response &
     const std::string start = req.get_param_value("filter[date_start]");
     const std::string end = req.get_param_value("filter[date_end]");
     if (!isDay(start) || !isDay(end) || start > end) {
-        sendJson(
-            res, 422,
-            marketplaceError("validation_error",
-                             "filter[date_start] e filter[date_end] devem ser datas yyyy-mm-dd em ordem"));
+        sendJson(res, 422,
+                 errorBody("validation_error",
+                           "filter[date_start] e filter[date_end] devem ser datas yyyy-mm-dd em ordem"));
         return;
     }
     if (req.has_param("per_page")) {
         auto perPage = parseNumber(req.get_param_value("per_page"));
         if (!perPage || *perPage < 1 || *perPage != std::floor(*perPage)) {
-            sendJson(res, 422, marketplaceError("validation_error", "per_page deve ser um número inteiro"));
+            sendJson(res, 422, errorBody("validation_error", "per_page deve ser um número inteiro"));
             return;
         }
     }
     const auto list = orders();
-    rapidjson::StringBuffer buffer;
-    JsonWriter w(buffer);
-    w.StartObject();
-    w.Key("data");
-    w.StartArray();
+    JsonBuilder json;
+    json.beginObject();
+    json.beginArray("data");
     int count = 0;
     for (const auto &order : list) {
         const std::string day = localTimeText(order.createdAt, "%Y-%m-%d");
@@ -324,35 +312,24 @@ void MarketplaceService::search(const httplib::Request &req, httplib::Response &
         ++count;
         const std::string created = localTimeText(order.createdAt, "%Y-%m-%d %H:%M:%S");
         const std::string customer = order.name + " " + order.surname;
-        w.StartObject();
-        w.Key("order_id");
-        w.Int64(std::stol(order.id));
-        w.Key("created_at");
-        w.String(created.c_str());
-        w.Key("is_ready");
-        w.Bool(false);
-        w.Key("order_is_pickup");
-        w.Bool(order.kind == OrderKind::Pickup);
-        w.Key("is_read");
-        w.Bool(order.kind != OrderKind::Unread);
-        w.Key("is_cancelled");
-        w.Bool(order.cancelled);
-        w.Key("customer_name");
-        w.String(customer.c_str());
-        w.Key("total");
-        w.RawValue(order.total.c_str(), order.total.size(), rapidjson::kNumberType);
-        w.EndObject();
+        json.beginObject();
+        json.integer("order_id", std::stol(order.id));
+        json.text("created_at", created);
+        json.boolean("is_ready", false);
+        json.boolean("order_is_pickup", order.kind == OrderKind::Pickup);
+        json.boolean("is_read", order.kind != OrderKind::Unread);
+        json.boolean("is_cancelled", order.cancelled);
+        json.text("customer_name", customer);
+        json.number("total", order.total);
+        json.endObject();
     }
-    w.EndArray();
-    w.Key("meta");
-    w.StartObject();
-    w.Key("current_page");
-    w.Int(1);
-    w.Key("total");
-    w.Int(count);
-    w.EndObject();
-    w.EndObject();
-    sendJson(res, 200, buffer.GetString());
+    json.endArray();
+    json.beginObject("meta");
+    json.integer("current_page", 1);
+    json.integer("total", count);
+    json.endObject();
+    json.endObject();
+    sendJson(res, 200, json.result());
 }
 
 void MarketplaceService::detail(const httplib::Request &req, httplib::Response &res)
@@ -366,7 +343,7 @@ void MarketplaceService::detail(const httplib::Request &req, httplib::Response &
         catchUp();
         auto it = std::find_if(orders_.begin(), orders_.end(), [&id](const auto &o) { return o.id == id; });
         if (it == orders_.end()) {
-            sendJson(res, 404, marketplaceError("not_found", "Pedido não encontrado: " + id));
+            sendJson(res, 404, errorBody("not_found", "Pedido não encontrado: " + id));
             return;
         }
         ++it->detailRequests;
@@ -376,94 +353,63 @@ void MarketplaceService::detail(const httplib::Request &req, httplib::Response &
         order = *it;
     }
     const std::string created = localTimeText(order.createdAt, "%Y-%m-%d %H:%M:%S");
-    rapidjson::StringBuffer buffer;
-    JsonWriter w(buffer);
-    auto text = [&w](const char *key, const std::string &value) {
-        w.Key(key);
-        w.String(value.c_str(), static_cast<rapidjson::SizeType>(value.size()));
-    };
-    w.StartObject();
-    w.Key("data");
-    w.StartObject();
-    w.Key("id");
-    w.Int64(std::stol(order.id));
-    text("created_at", created);
-    w.Key("is_ready");
-    w.Bool(false);
-    w.Key("is_pickup");
-    w.Bool(order.kind == OrderKind::Pickup);
-    w.Key("is_read");
-    w.Bool(order.kind != OrderKind::Unread);
-    w.Key("is_cancelled");
-    w.Bool(order.cancelled);
-    w.Key("is_delivered");
-    w.Bool(false);
-    w.Key("total");
-    w.RawValue(order.total.c_str(), order.total.size(), rapidjson::kNumberType);
-    w.Key("payment_method");
-    w.StartObject();
-    text("name", order.paymentName);
-    w.EndObject();
-    w.Key("user");
-    w.StartObject();
-    text("name", order.name);
-    text("surname", order.surname);
-    text("email", order.email);
-    w.Key("address");
-    w.StartObject();
-    text("street_name", order.street);
-    text("number", order.number);
-    w.Key("complement");
-    if (order.complement)
-        w.String(order.complement->c_str());
-    else
-        w.Null();
-    text("reference", order.reference);
-    text("neighborhood_name", order.neighborhood);
-    text("city_name", settings_.city);
-    text("state_uf", settings_.uf);
-    text("zip_code", order.zip);
-    text("phone", order.phone);
-    text("mobile_phone", order.mobilePhone);
-    text("latitude", order.lat);
-    text("longitude", order.lng);
-    w.EndObject();
-    w.EndObject();
-    w.EndObject();
-    w.EndObject();
-    sendJson(res, 200, buffer.GetString());
+    JsonBuilder json;
+    json.beginObject();
+    json.beginObject("data");
+    json.integer("id", std::stol(order.id));
+    json.text("created_at", created);
+    json.boolean("is_ready", false);
+    json.boolean("is_pickup", order.kind == OrderKind::Pickup);
+    json.boolean("is_read", order.kind != OrderKind::Unread);
+    json.boolean("is_cancelled", order.cancelled);
+    json.boolean("is_delivered", false);
+    json.number("total", order.total);
+    json.beginObject("payment_method");
+    json.text("name", order.paymentName);
+    json.endObject();
+    json.beginObject("user");
+    json.text("name", order.name);
+    json.text("surname", order.surname);
+    json.text("email", order.email);
+    json.beginObject("address");
+    json.text("street_name", order.street);
+    json.text("number", order.number);
+    json.nullableText("complement", order.complement);
+    json.text("reference", order.reference);
+    json.text("neighborhood_name", order.neighborhood);
+    json.text("city_name", settings_.city);
+    json.text("state_uf", settings_.uf);
+    json.text("zip_code", order.zip);
+    json.text("phone", order.phone);
+    json.text("mobile_phone", order.mobilePhone);
+    json.text("latitude", order.lat);
+    json.text("longitude", order.lng);
+    json.endObject();
+    json.endObject();
+    json.endObject();
+    json.endObject();
+    sendJson(res, 200, json.result());
 }
 
 std::string MarketplaceService::stateJson()
 {
     const auto list = orders();
-    rapidjson::StringBuffer buffer;
-    JsonWriter w(buffer);
-    w.StartObject();
-    w.Key("orders");
-    w.StartArray();
+    JsonBuilder json;
+    json.beginObject();
+    json.beginArray("orders");
     for (const auto &order : list) {
-        const std::string kind(orderKindName(order.kind));
-        const std::string customer = order.name + " " + order.surname;
-        const std::string created = localTimeText(order.createdAt, "%Y-%m-%d %H:%M:%S");
-        w.StartObject();
-        w.Key("order_id");
-        w.String(order.id.c_str());
-        w.Key("kind");
-        w.String(kind.c_str());
-        w.Key("created_at");
-        w.String(created.c_str());
-        w.Key("customer");
-        w.String(customer.c_str());
-        w.Key("cancelled");
-        w.Bool(order.cancelled);
-        w.Key("detail_requests");
-        w.Int(order.detailRequests);
-        w.EndObject();
+        json.beginObject();
+        json.text("order_id", order.id);
+        json.text("kind", orderKindName(order.kind));
+        json.text("created_at", localTimeText(order.createdAt, "%Y-%m-%d %H:%M:%S"));
+        json.text("customer", order.name + " " + order.surname);
+        json.boolean("cancelled", order.cancelled);
+        json.integer("detail_requests", order.detailRequests);
+        json.endObject();
     }
-    w.EndArray();
-    w.EndObject();
-    return buffer.GetString();
+    json.endArray();
+    json.endObject();
+    return json.result();
 }
 
 void MarketplaceService::ordersPage(const httplib::Request &, httplib::Response &res)

@@ -8,6 +8,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brisfold::sandbox {
@@ -62,6 +63,9 @@ public:
     std::string stateJson();
 
     const MarketplaceSettings &settings() const { return settings_; }
+
+    // The marketplace's error reply: {"error":...,"message":...}.
+    static std::string errorBody(std::string_view error, std::string_view message);
 
 private:
     using Clock = std::chrono::steady_clock;

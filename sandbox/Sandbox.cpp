@@ -18,6 +18,16 @@ std::string serverErrorPage()
                     "<h1>500 Internal Server Error</h1><p>The server encountered an internal error.</p>", 0);
 }
 
+// The control address's refusal: {"error":...}, the text escaped since it may quote the request.
+std::string controlError(std::string_view message)
+{
+    JsonBuilder json;
+    json.beginObject();
+    json.text("error", message);
+    json.endObject();
+    return json.result();
+}
+
 } // namespace
 
 int portOfUrl(const std::string &url, int fallback)
@@ -99,7 +109,7 @@ void Sandbox::configure(httplib::Server &server, FaultInjector &faults, bool cou
         std::string error;
         auto spec = parseFaultSpec(req.body, error);
         if (!spec) {
-            sendJson(res, 400, "{\"error\":\"" + error + "\"}");
+            sendJson(res, 400, controlError(error));
             return;
         }
         faults.set(*spec);
@@ -117,10 +127,14 @@ void Sandbox::configure(httplib::Server &server, FaultInjector &faults, bool cou
             std::string kindName = req.has_param("kind") ? req.get_param_value("kind") : "delivery";
             auto kind = parseOrderKind(kindName);
             if (!kind) {
-                sendJson(res, 400, "{\"error\":\"kind must be delivery, pickup, unread or cancelled\"}");
+                sendJson(res, 400, controlError("kind must be delivery, pickup, unread or cancelled"));
                 return;
             }
-            sendJson(res, 200, "{\"order_id\":\"" + marketplace_.addOrder(*kind) + "\"}");
+            JsonBuilder json;
+            json.beginObject();
+            json.text("order_id", marketplace_.addOrder(*kind));
+            json.endObject();
+            sendJson(res, 200, json.result());
         });
     }
 
@@ -129,7 +143,7 @@ void Sandbox::configure(httplib::Server &server, FaultInjector &faults, bool cou
             if (req.path.rfind("/_sandbox/", 0) == 0) {
                 if (isLoopback(req.remote_addr))
                     return httplib::Server::HandlerResponse::Unhandled;
-                sendJson(res, 403, "{\"error\":\"control address answers loopback only\"}");
+                sendJson(res, 403, controlError("control address answers loopback only"));
                 return httplib::Server::HandlerResponse::Handled;
             }
             int delayMs = 0;
@@ -144,9 +158,8 @@ void Sandbox::configure(httplib::Server &server, FaultInjector &faults, bool cou
                 return httplib::Server::HandlerResponse::Handled;
             case FaultKind::Unauthorized:
                 sendJson(res, 401,
-                         courierSide
-                             ? CourierService::errorsBody({"Não autorizado"})
-                             : std::string("{\"error\":\"unauthorized\",\"message\":\"Não autorizado\"}"));
+                         courierSide ? CourierService::errorsBody({"Não autorizado"})
+                                     : MarketplaceService::errorBody("unauthorized", "Não autorizado"));
                 return httplib::Server::HandlerResponse::Handled;
             case FaultKind::BrokenJson:
                 sendJson(res, 200, brokenJson);
@@ -159,9 +172,8 @@ void Sandbox::configure(httplib::Server &server, FaultInjector &faults, bool cou
     server.set_error_handler([courierSide](const httplib::Request &req, httplib::Response &res) {
         if (res.status == 404)
             sendJson(res, 404,
-                     courierSide
-                         ? CourierService::errorsBody({"Recurso não encontrado: " + req.path})
-                         : std::string("{\"error\":\"not_found\",\"message\":\"Recurso não encontrado\"}"));
+                     courierSide ? CourierService::errorsBody({"Recurso não encontrado: " + req.path})
+                                 : MarketplaceService::errorBody("not_found", "Recurso não encontrado"));
     });
     const char *name = courierSide ? "courier    " : "marketplace";
     server.set_logger(

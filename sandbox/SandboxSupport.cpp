@@ -7,6 +7,85 @@
 
 namespace brisfold::sandbox {
 
+JsonBuilder::JsonBuilder()
+    : writer_(buffer_)
+{}
+
+void JsonBuilder::beginObject()
+{
+    writer_.StartObject();
+}
+
+void JsonBuilder::beginObject(const char *key)
+{
+    writer_.Key(key);
+    writer_.StartObject();
+}
+
+void JsonBuilder::endObject()
+{
+    writer_.EndObject();
+}
+
+void JsonBuilder::beginArray()
+{
+    writer_.StartArray();
+}
+
+void JsonBuilder::beginArray(const char *key)
+{
+    writer_.Key(key);
+    writer_.StartArray();
+}
+
+void JsonBuilder::endArray()
+{
+    writer_.EndArray();
+}
+
+void JsonBuilder::text(std::string_view value)
+{
+    writer_.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
+}
+
+void JsonBuilder::text(const char *key, std::string_view value)
+{
+    writer_.Key(key);
+    text(value);
+}
+
+void JsonBuilder::nullableText(const char *key, const std::optional<std::string> &value)
+{
+    writer_.Key(key);
+    if (value)
+        text(*value);
+    else
+        writer_.Null();
+}
+
+void JsonBuilder::number(const char *key, std::string_view written)
+{
+    writer_.Key(key);
+    writer_.RawValue(written.data(), written.size(), rapidjson::kNumberType);
+}
+
+void JsonBuilder::integer(const char *key, std::int64_t value)
+{
+    writer_.Key(key);
+    writer_.Int64(value);
+}
+
+void JsonBuilder::boolean(const char *key, bool value)
+{
+    writer_.Key(key);
+    writer_.Bool(value);
+}
+
+std::string JsonBuilder::result() const
+{
+    return std::string(buffer_.GetString(), buffer_.GetSize());
+}
+
 std::optional<std::string> base64Decode(std::string_view text)
 {
     auto valueOf = [](char c) -> int {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <httplib.h>
 #include <optional>
@@ -12,7 +13,37 @@
 
 namespace brisfold::sandbox {
 
-using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
+// One JSON text, written member by member: every reply and state document of the services uses it, so
+// texts are always escaped and each member is one call.
+class JsonBuilder final
+{
+public:
+    JsonBuilder();
+    JsonBuilder(const JsonBuilder &) = delete;
+    JsonBuilder &operator=(const JsonBuilder &) = delete;
+
+    void beginObject();
+    void beginObject(const char *key);
+    void endObject();
+    void beginArray();
+    void beginArray(const char *key);
+    void endArray();
+
+    void text(std::string_view value);
+    void text(const char *key, std::string_view value);
+    // null when there is no value.
+    void nullableText(const char *key, const std::optional<std::string> &value);
+    // A number already written out, so that money keeps its two decimals ("9.80").
+    void number(const char *key, std::string_view written);
+    void integer(const char *key, std::int64_t value);
+    void boolean(const char *key, bool value);
+
+    std::string result() const;
+
+private:
+    rapidjson::StringBuffer buffer_;
+    rapidjson::Writer<rapidjson::StringBuffer> writer_; // writes into buffer_, so declared after it
+};
 
 std::optional<std::string> base64Decode(std::string_view text);
 

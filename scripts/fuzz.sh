@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a while on a scratch copy of its seed
 # corpus. Usage: scripts/fuzz.sh [seconds-per-target]   (default 5; FUZZ_BUILD_DIR, default build-fuzz)
+# The preset "fuzz" holds the build options.
 # Exits non-zero on the first target that finds a crash, a hang or a broken property.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-5}"
 build="${FUZZ_BUILD_DIR:-build-fuzz}"
 
-cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DBRISFOLD_FUZZ=ON \
-  -DBRISFOLD_BUILD_TESTS=OFF -DBRISFOLD_BUILD_BENCH=OFF >/dev/null
+cmake --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" -j2 --target fuzzers
 
 work="$(mktemp -d)"

@@ -11,7 +11,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick x11-utils curl openbox xdotool
   fonts-noto-color-emoji fonts-dejavu-core
-  clang libclang-rt-14-dev valgrind
+  clang libclang-rt-14-dev clang-format valgrind
 )
 
 missing=()

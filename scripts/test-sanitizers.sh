@@ -1,22 +1,23 @@
 #!/usr/bin/env bash
 # The test suite again, built with the address and undefined-behaviour sanitizers, and the
 # threaded parts (the check's worker, the dispatch race, the shared connection) built with the
-# thread sanitizer. Optimised lightly and with line tables only, to keep the builds short.
+# thread sanitizer. The presets asan-ubsan and tsan hold the build options; ASAN_BUILD_DIR and
+# TSAN_BUILD_DIR override their folders (build-asan, build-tsan).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 here=$PWD
 export QT_QPA_PLATFORM=offscreen
-flags=(-DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -g1" -DBRISFOLD_BUILD_BENCH=OFF)
 
 asan=${ASAN_BUILD_DIR:-build-asan}
-BUILD_DIR=$asan scripts/build.sh "${flags[@]}" -DBRISFOLD_SANITIZE=ON
+cmake --preset asan-ubsan -B "$asan"
+cmake --build "$asan" -j"$(nproc)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$asan" --output-on-failure -j2 --timeout 600 -LE e2e
 
 tsan=${TSAN_BUILD_DIR:-build-tsan}
 threaded=(test_cycle test_dispatch test_store)
-cmake -S . -B "$tsan" "${flags[@]}" -DBRISFOLD_SANITIZE_THREAD=ON
+cmake --preset tsan -B "$tsan"
 cmake --build "$tsan" -j"$(nproc)" --target "${threaded[@]}"
 # die_after_fork=0: the database tests start the sqlite3 shell from a process with threads.
 for t in "${threaded[@]}"; do

@@ -1,9 +1,8 @@
 #include "platform/win32/Win32System.h"
 
-#include <shellapi.h>
-
 #include <cstdio>
 #include <cwchar>
+#include <shellapi.h>
 
 #if defined(_MSC_VER) && defined(_DEBUG)
 #include <crtdbg.h>
@@ -15,9 +14,9 @@ namespace brisfold::win32 {
 std::wstring errorText(DWORD error)
 {
     wchar_t *buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        error, 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
     std::wstring text;
     if (length > 0 && buffer)
         text.assign(buffer, length);
@@ -89,7 +88,8 @@ std::vector<RegistryTarget> runKeys()
             {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"}};
 }
 
-std::vector<bool> registerAutostart(const std::wstring &programFolder, const std::vector<RegistryTarget> &targets)
+std::vector<bool> registerAutostart(const std::wstring &programFolder,
+                                    const std::vector<RegistryTarget> &targets)
 {
     const std::wstring data = autostartCommand(programFolder);
     const auto bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
@@ -230,8 +230,8 @@ std::wstring heapReport()
         }
         HeapUnlock(heaps[i]);
     }
-    report += std::to_wstring(busyBytes) + L" bytes em " + std::to_wstring(busyBlocks) + L" blocos em uso, em " +
-              std::to_wstring(walked) + L" heaps do processo";
+    report += std::to_wstring(busyBytes) + L" bytes em " + std::to_wstring(busyBlocks) +
+              L" blocos em uso, em " + std::to_wstring(walked) + L" heaps do processo";
     return report;
 }
 

@@ -65,7 +65,8 @@ protected:
     {
         start(first, "Brisfold");
         // The machine's entry is written last.
-        ASSERT_TRUE(waitFor([&] { return QFile::exists(file("etc-xdg/autostart/Brisfold.desktop")); }, 15000));
+        ASSERT_TRUE(
+            waitFor([&] { return QFile::exists(file("etc-xdg/autostart/Brisfold.desktop")); }, 15000));
     }
 
     QTemporaryDir dir;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "courier/CourierClient.h"
 #include "common/HttpClient.h"
+#include "courier/CourierClient.h"
 #include "support/HttpsFake.h"
 #include "support/TestDatabase.h"
 

@@ -517,7 +517,14 @@ TEST_F(SandboxTest, FaultsOnDemandSpoilOnlyTheChosenRequests)
     ASSERT_TRUE(control->Get("/pedidos"));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(400));
 
-    EXPECT_EQ(control->Post("/_sandbox/fault", R"({"kind":"sometimes"})", "application/json")->status, 400);
+    // The refusal quotes the member it names; the reply stays JSON all the same.
+    auto refused = control->Post("/_sandbox/fault", R"({"kind":"sometimes"})", "application/json");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 400);
+    auto reason = parse(refused->body);
+    ASSERT_TRUE(reason.IsObject() && reason.HasMember("error") && reason["error"].IsString())
+        << refused->body;
+    EXPECT_EQ(std::string(reason["error"].GetString()).rfind("\"kind\" must be one of", 0), 0u);
 }
 
 TEST(SandboxOverTime, OrdersArriveAndTokensExpire)

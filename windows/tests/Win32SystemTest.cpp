@@ -1,14 +1,12 @@
 #include "platform/win32/Win32System.h"
 
-#include <gtest/gtest.h>
-
-#include <objbase.h>
-#include <shellapi.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
+#include <objbase.h>
+#include <shellapi.h>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -33,8 +31,8 @@ int claimInChild(const std::wstring &name)
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
         return -1;
     WaitForSingleObject(process.hProcess, 30000);
     DWORD code = 0;
@@ -51,13 +49,18 @@ int childCode(MutexClaim claim)
 
 std::wstring uniqueName(const wchar_t *stem)
 {
-    return std::wstring(stem) + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(GetTickCount64());
+    return std::wstring(stem) + std::to_wstring(GetCurrentProcessId()) + L"_" +
+           std::to_wstring(GetTickCount64());
 }
 
 class TempFolder
 {
 public:
-    TempFolder() : path_(fs::temp_directory_path() / uniqueName(L"brisfold_test_")) { fs::create_directories(path_); }
+    TempFolder()
+        : path_(fs::temp_directory_path() / uniqueName(L"brisfold_test_"))
+    {
+        fs::create_directories(path_);
+    }
     ~TempFolder()
     {
         std::error_code ignored;
@@ -144,25 +147,28 @@ TEST(Win32System, IniWriteKeepsOtherSectionsAndKeysAndReplacesTheValue)
 TEST(Win32System, AutostartWritesEveryWritableKeyAndSkipsTheOthers)
 {
     EXPECT_EQ(autostartCommand(L"C:\\Prog\\"), L"\"C:\\Prog\\Brisfold.exe\" --autostart");
-    EXPECT_EQ(autostartCommand(L"C:\\Program Files\\Loja"), L"\"C:\\Program Files\\Loja\\Brisfold.exe\" --autostart");
+    EXPECT_EQ(autostartCommand(L"C:\\Program Files\\Loja"),
+              L"\"C:\\Program Files\\Loja\\Brisfold.exe\" --autostart");
 
     const std::wstring base = L"Software\\BrisfoldTests\\" + uniqueName(L"run");
     const std::wstring first = base + L"\\Primeiro";
     const std::wstring last = base + L"\\Ultimo";
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, first.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, first.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
               ERROR_SUCCESS);
     RegSetValueExW(key, L"Brisfold", 0, REG_SZ, reinterpret_cast<const BYTE *>(L"velho"), 12);
     RegCloseKey(key);
 
     // A root handle that is no longer valid stands for a key this user may not open for writing.
     HKEY closed = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, base.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &closed, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, base.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &closed, nullptr),
+        ERROR_SUCCESS);
     RegCloseKey(closed);
 
-    const std::vector<bool> written =
-        registerAutostart(L"C:\\Prog\\", {{HKEY_CURRENT_USER, first}, {closed, L"Run"}, {HKEY_CURRENT_USER, last}});
+    const std::vector<bool> written = registerAutostart(
+        L"C:\\Prog\\", {{HKEY_CURRENT_USER, first}, {closed, L"Run"}, {HKEY_CURRENT_USER, last}});
     EXPECT_EQ(written, (std::vector<bool>{true, false, true}));
     const std::wstring expected = L"\"C:\\Prog\\Brisfold.exe\" --autostart";
     EXPECT_EQ(registryString(HKEY_CURRENT_USER, first, L"Brisfold"), expected);
@@ -180,8 +186,9 @@ TEST(Win32System, AutostartWritesTheRealRunKeys)
     const std::vector<bool> written = registerAutostart(L"C:\\Loja\\");
     ASSERT_EQ(written.size(), 2u);
     EXPECT_TRUE(written[0]);
-    EXPECT_EQ(registryString(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Brisfold"),
-              expected);
+    EXPECT_EQ(
+        registryString(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Brisfold"),
+        expected);
     // Wine's user is an administrator, so the machine key is writable there.
     const std::wstring machine =
         registryString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"Brisfold");
@@ -218,8 +225,8 @@ TEST(Win32System, BringToFrontRestoresAMinimisedWindow)
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"BrisfoldTestWindow";
     RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Brisfold", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                  nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Brisfold", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                                  100, nullptr, nullptr, windowClass.hInstance, nullptr);
     if (!window)
         GTEST_SKIP() << "no window station to create a window in";
     ShowWindow(window, SW_SHOWMINIMIZED);
