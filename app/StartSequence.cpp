@@ -1,6 +1,8 @@
 #include "app/StartSequence.h"
 
 #include "platform/Platform.h"
+#include "store/Database.h"
+#include "ui/MessageBoxes.h"
 
 namespace brisfold {
 
@@ -20,6 +22,17 @@ InstanceClaim claimInstance(Platform &platform, const ProgramFolder &folder,
     claim.signalError = platform.writeIniValue(folder.signalFile(), QStringLiteral("Gestor"),
                                                QStringLiteral("Abrir"), QStringLiteral("1"));
     return claim;
+}
+
+bool openDatabase(Connections &connections, const ProgramFolder &folder, Platform &platform,
+                  MessageBoxes &messages)
+{
+    QString error;
+    if (connections.open(folder.database(), &error))
+        return true;
+    messages.showMessage(nullptr, QStringLiteral("Erro: Avise o Suporte") + error);
+    platform.startScriptDetached(folder.supportScript());
+    return false;
 }
 
 } // namespace brisfold

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "app/ProgramFolder.h"
+#include "store/Connections.h"
 
 #include <QString>
 
 namespace brisfold {
 
+class Database;
+class MessageBoxes;
 class Platform;
 
 enum class StartRole
@@ -25,5 +28,12 @@ struct InstanceClaim
 // signal file for the running copy.
 InstanceClaim claimInstance(Platform &platform, const ProgramFolder &folder,
                             const QString &executableFileName);
+
+// Opens the program folder's database (the writer and the board's reader) before the main
+// window is made. When it cannot be
+// opened the user reads "Erro: Avise o Suporte" followed by the engine's text, the support
+// script is started, and the start goes on: the window tries once more when it is first shown.
+bool openDatabase(Connections &connections, const ProgramFolder &folder, Platform &platform,
+                  MessageBoxes &messages);
 
 } // namespace brisfold

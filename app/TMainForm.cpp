@@ -1,18 +1,22 @@
 #include "app/TMainForm.h"
 
 #include "BuildConfig.h"
-#include "ui/DigitsValidator.h"
-#include "ui/MessageBoxes.h"
-#include "ui/PictureView.h"
-#include "ui/ScreenPlacement.h"
+#include "app/MinutesRule.h"
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
+#include "common/BackgroundCall.h"
 #include "courier/BracketedList.h"
 #include "courier/PaymentTypes.h"
 #include "cycle/CheckRunner.h"
 #include "dispatch/TFEntrega.h"
 #include "marketplace/TFCadastroDelivery.h"
 #include "platform/Platform.h"
+#include "store/Connections.h"
+#include "store/Database.h"
+#include "ui/DigitsValidator.h"
+#include "ui/MessageBoxes.h"
+#include "ui/PictureView.h"
+#include "ui/ScreenPlacement.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -74,41 +78,78 @@ QTimer *makeTimer(QObject *parent, const char *name, int interval, bool active)
 
 } // namespace
 
-TMainForm::TMainForm(Platform &platform, MessageBoxes &messages, ProgramFolder folder, QWidget *parent)
+TMainForm::TMainForm(Platform &platform, MessageBoxes &messages, Connections &database, const Clock &clock,
+                     ProgramFolder folder, WebServices services, QWidget *parent)
     : QMainWindow(parent)
     , platform_(platform)
     , messages_(messages)
+    , connections_(database)
+    , database_(database.writer)
+    , clock_(clock)
     , folder_(std::move(folder))
+    , services_(std::move(services))
+    , company_(database.writer)
+    , boardSettings_(database.writer)
+    , orders_(database.writer)
 {
     setObjectName(QStringLiteral("MainForm"));
     buildLayout();
     createTimers();
+    // The board reads through a connection of its own, so a commit being synced never holds it up.
     board_ = new OrderBoard(
-        FDConnection, Label6PEDIDOS, TimerPedidos, [this] { return vLogado; },
+        connections_.boardReader, Label6PEDIDOS, [this] { return vLogado_; },
         [this] { return CheckBoxRebimentoAutomatico->isChecked(); }, messages_, ImageCollection1,
         PanelPedidos, this);
+    // On from the window's creation, like the other timers.
+    board_->start();
     DBCtrlGrid1 = board_->grid();
     ordersLayout_->addWidget(DBCtrlGrid1, 1);
     // Keeps the count line at the top while the grid is hidden.
     ordersLayout_->addStretch(0);
     connect(board_, &OrderBoard::requestImageClicked, this, &TMainForm::VirtualImage3Click);
     connect(board_, &OrderBoard::marketplaceLogoClicked, this, &TMainForm::VirtualImage2Click);
+    createCheckRunner();
+    signIn_ = std::make_unique<BackgroundCall>();
     FormCreate();
+    createDialogs();
 }
 
-TMainForm::~TMainForm()
+TMainForm::~TMainForm() = default;
+
+void TMainForm::JoiningDelete::operator()(QThread *thread) const
 {
-    // The check's worker uses the connection, which goes before the window's children do.
-    delete checkRunner_;
-    checkRunner_ = nullptr;
-    if (signalCheck_)
-        signalCheck_->wait();
+    thread->wait();
+    delete thread;
 }
 
-void TMainForm::setDialogs(TFEntrega *entrega, TFCadastroDelivery *cadastroDelivery)
+void TMainForm::createDialogs()
 {
-    entrega_ = entrega;
-    cadastroDelivery_ = cadastroDelivery;
+    entrega_ = new TFEntrega(company_, orders_, services_.courier, vpTokenMachine, messages_, clock_, this);
+    // Nothing changes under the dialog; when it closes the board refreshes at once.
+    connect(entrega_, &TFEntrega::opened, board_, &OrderBoard::pause);
+    connect(entrega_, &TFEntrega::closed, board_, &OrderBoard::resume);
+
+    cadastroDelivery_ =
+        new TFCadastroDelivery(MarketplaceCredentialsStore(database_), messages_, ImageCollection1, this);
+    connect(cadastroDelivery_, &TFCadastroDelivery::credentialsSaved, this, &TMainForm::checkNow);
+}
+
+void TMainForm::createCheckRunner()
+{
+    checkRunner_ = std::make_unique<CheckRunner>(database_, services_.marketplace, services_.courier, clock_);
+    connect(checkRunner_.get(), &CheckRunner::statusText, StatusPanel1, &QLabel::setText);
+    connect(checkRunner_.get(), &CheckRunner::noticeShown, this, [this](const QString &text) {
+        LabelAvisos->setText(text);
+        LabelAvisos->show();
+    });
+    connect(checkRunner_.get(), &CheckRunner::noticeHidden, LabelAvisos, &QLabel::hide);
+    connect(checkRunner_.get(), &CheckRunner::credentialsRefused, this,
+            [this] { TimerCadastroEntrega->start(); });
+    connect(checkRunner_.get(), &CheckRunner::paymentTypeMissing, this, &TMainForm::showPaymentMessage);
+    connect(checkRunner_.get(), &CheckRunner::finished, this, &TMainForm::checkFinished);
+    // The switch and the lists count as they stand when the dispatch begins, not when the
+    // check started: a check may wait on the marketplace for a while.
+    checkRunner_->setDispatchSettingsSource([this] { return autoDispatchSettings(); });
 }
 
 void TMainForm::buildLayout()
@@ -290,14 +331,12 @@ void TMainForm::createTimers()
 {
     TimerLogin = makeTimer(this, "TimerLogin", 1, true);
     TimerLoginAutomatico = makeTimer(this, "TimerLoginAutomatico", 500, false);
-    TimerPedidos = makeTimer(this, "TimerPedidos", 500, true);
     TimerDelivery = makeTimer(this, "TimerDelivery", 1000, true);
     TimerCountDelivery = makeTimer(this, "TimerCountDelivery", 1000, false);
     TimerCadastroEntrega = makeTimer(this, "TimerCadastroEntrega", 500, false);
     TimerVersao = makeTimer(this, "TimerVersao", 1000, true);
     connect(TimerLogin, &QTimer::timeout, this, &TMainForm::TimerLoginTimer);
     connect(TimerLoginAutomatico, &QTimer::timeout, this, &TMainForm::TimerLoginAutomaticoTimer);
-    connect(TimerPedidos, &QTimer::timeout, this, &TMainForm::TimerPedidosTimer);
     connect(TimerDelivery, &QTimer::timeout, this, &TMainForm::TimerDeliveryTimer);
     connect(TimerCountDelivery, &QTimer::timeout, this, &TMainForm::TimerCountDeliveryTimer);
     connect(TimerCadastroEntrega, &QTimer::timeout, this, &TMainForm::TimerCadastroEntregaTimer);
@@ -306,11 +345,7 @@ void TMainForm::createTimers()
 
 void TMainForm::VariaveisPadrao()
 {
-    QString error;
-    if (!FDConnection.open(folder_.database(), &error)) {
-        messages_.showMessage(this, QStringLiteral("Erro: Avise o Suporte") + error);
-        platform_.startScriptDetached(folder_.supportScript());
-    }
+    // The database was opened before the window, by the start sequence (openDatabase).
     vpEmpresa = QStringLiteral("Trevant");
     vpUrlEmpresa = QString::fromUtf8(config::courierWebUrl) + QStringLiteral("/solicitacao/gestaoPedido");
     vpTokenMachine = QString::fromUtf8(config::courierApiKey);
@@ -326,7 +361,7 @@ void TMainForm::FormCreate()
 {
     VariaveisPadrao();
     RegistraInicioAutomatico();
-    vLogado = false;
+    vLogado_ = false;
     Logado(false);
     VirtualImage1->setPosition(vpIndexLogo);
     setWindowTitle(vpEmpresa + QStringLiteral(" - v5.6.0"));
@@ -334,8 +369,7 @@ void TMainForm::FormCreate()
 
 void TMainForm::Logado(bool V)
 {
-    if (checkRunner_)
-        checkRunner_->setSignedIn(V);
+    checkRunner_->setSignedIn(V);
     PanelLogin->setFixedHeight(V ? 1 : loginPanelHeight);
     PanelLogin->setVisible(!V);
     PanelPedidos->setVisible(V);
@@ -354,19 +388,19 @@ void TMainForm::showEvent(QShowEvent *event)
 
 void TMainForm::FormShow()
 {
-    if (!FDConnection.isOpen()) {
+    if (!connections_.isOpen()) {
         QString error;
-        if (!FDConnection.open(folder_.database(), &error)) {
+        if (!connections_.open(folder_.database(), &error)) {
             messages_.showMessage(this, error);
             return;
         }
     }
-    TimerPedidos->start();
+    board_->start();
     try {
-        const ResultSet empresa = FDConnection.query("SELECT * FROM EMPRESA");
-        if (!empresa.isEmpty() && empresa.text(0, u"AUTOCONNECT") == QStringLiteral("S")) {
-            EditEmail->setText(empresa.text(0, u"EMAIL"));
-            EditSenha->setText(empresa.text(0, u"SENHA"));
+        const std::optional<CompanyProfile> stored = company_.read();
+        if (stored && stored->AUTOCONNECT == QStringLiteral("S")) {
+            EditEmail->setText(stored->EMAIL);
+            EditSenha->setText(stored->SENHA);
             CheckBoxAutoConect->setChecked(true);
             TimerLoginAutomatico->start();
         } else {
@@ -420,12 +454,18 @@ void TMainForm::Button4Click()
         return;
     }
     setConnecting(true);
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-    const QString result = CourierClient(courierSettings)
-                               .ConsultaEmpresa(vpTokenMachine, EditEmail->text(), EditSenha->text(),
-                                                FDConnection, CheckBoxAutoConect->isChecked());
-    QCoreApplication::processEvents();
+    // The platform is asked on a worker, so the window keeps painting "CONECTANDO" and answers the
+    // desktop meanwhile; the company row it stores goes through the database's own lock.
+    signIn_->start(
+        [courier = services_.courier, key = vpTokenMachine, email = EditEmail->text(),
+         senha = EditSenha->text(), keep = CheckBoxAutoConect->isChecked(), &database = database_] {
+            return CourierClient(courier).ConsultaEmpresa(key, email, senha, database, keep);
+        },
+        [this](const QString &result) { signInFinished(result); });
+}
+
+void TMainForm::signInFinished(const QString &result)
+{
     if (result != QStringLiteral("TRUE")) {
         LabelErro->setText(result);
         platform_.bringToFront(windowHandle());
@@ -448,33 +488,31 @@ void TMainForm::setConnecting(bool connecting)
 void TMainForm::enterSignedIn()
 {
     try {
-        const ResultSet status = FDConnection.query("SELECT * FROM EMPRESA");
-        if (status.isEmpty() || status.text(0, u"STATUS") != QStringLiteral("A")) {
+        const std::optional<CompanyProfile> status = company_.read();
+        if (!status || status->STATUS != QStringLiteral("A")) {
             LabelErro->setText(QStringLiteral("Empresa inativada pela ") + vpEmpresa);
             platform_.bringToFront(windowHandle());
             return;
         }
 
-        vLogado = true;
+        vLogado_ = true;
         board_->reopen();
         Logado(true);
 
-        const ResultSet empresa = FDConnection.query("SELECT * FROM EMPRESA");
-        LabelEmpresa->setText(empresa.text(0, u"NOME"));
-        LabelCIDADE->setText(empresa.text(0, u"CIDADE") + QStringLiteral(" - ") + empresa.text(0, u"UF"));
+        const CompanyProfile empresa = company_.read().value_or(CompanyProfile{});
+        LabelEmpresa->setText(empresa.NOME);
+        LabelCIDADE->setText(empresa.CIDADE + QStringLiteral(" - ") + empresa.UF);
         ComboBoxPagamentos->clear();
-        ComboBoxPagamentos->addItems(
-            PaymentTypes::namesForCodes(SepararLista(empresa.text(0, u"TIPOSPAGAMENTOS"))));
+        ComboBoxPagamentos->addItems(PaymentTypes::namesForCodes(SepararLista(empresa.TIPOSPAGAMENTOS)));
         ComboBoxPagamentos->setCurrentIndex(ComboBoxPagamentos->count() > 0 ? 0 : -1);
         ComboBoxCategorias->clear();
-        ComboBoxCategorias->addItems(SepararLista(empresa.text(0, u"CATEGORIAS")));
+        ComboBoxCategorias->addItems(SepararLista(empresa.CATEGORIAS));
         ComboBoxCategorias->setCurrentIndex(ComboBoxCategorias->count() > 0 ? 0 : -1);
 
-        FDConnection.execute(" DELETE FROM PEDIDOS \n"
-                             "WHERE DATAHORA < strftime('%Y-%m-%d %H:%M:%S', 'now', '-2 days')");
+        orders_.purgeOld();
         showStoredSettings();
 
-        if (!FDConnection.hasRow("SELECT * FROM CONFIGDELIVERY") && cadastroDelivery_)
+        if (!MarketplaceCredentialsStore(database_).any())
             cadastroDelivery_->showModal();
         LabelErro->clear();
     } catch (const DatabaseError &e) {
@@ -484,9 +522,7 @@ void TMainForm::enterSignedIn()
 
 void TMainForm::showStoredSettings()
 {
-    const ResultSet settings = FDConnection.query("SELECT * FROM CONFIGURACAO");
-    const bool stored = !settings.isEmpty();
-    auto storedText = [&](QStringView column) { return stored ? settings.text(0, column) : QString(); };
+    const BoardSettings stored = boardSettings_.read();
     // A stored default the company no longer offers falls back to the first entry.
     auto select = [](QComboBox *list, const QString &text) {
         const int index = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -494,37 +530,18 @@ void TMainForm::showStoredSettings()
     };
 
     showingSettings_ = true;
-    select(ComboBoxCategorias, storedText(u"CATEGORIAPADRAO"));
-    select(ComboBoxPagamentos, storedText(u"PAGAMENTOPADRAO"));
-    const QString minutes = storedText(u"TEMPOAGENDAMENTO");
-    ComboBoxAgendar->setText(minutes.isEmpty() ? QStringLiteral("60") : minutes);
-    select(ComboBoxRetorno, storedText(u"RETORNOPADRAO"));
-    CheckBoxRebimentoAutomatico->setChecked(stored && settings.integer(0, u"SOLICITACAOAUTOMATICO") == 1);
+    select(ComboBoxCategorias, stored.category);
+    select(ComboBoxPagamentos, stored.payment);
+    ComboBoxAgendar->setText(stored.minutes.isEmpty() ? QStringLiteral("60") : stored.minutes);
+    select(ComboBoxRetorno, stored.returnChoice);
+    CheckBoxRebimentoAutomatico->setChecked(stored.enabled);
     showingSettings_ = false;
 }
 
 void TMainForm::GravaConfiguracao()
 {
-    const QString categoria = ComboBoxCategorias->currentText();
-    const QString pagamento = ComboBoxPagamentos->currentText();
-    const QString tempo = ComboBoxAgendar->text();
-    const QString retorno = ComboBoxRetorno->currentText();
-    const qint64 automatico = CheckBoxRebimentoAutomatico->isChecked() ? 1 : 0;
     try {
-        // One transaction, so a failed insert never leaves the settings without a row.
-        FDConnection.transaction([&] {
-            FDConnection.execute("DELETE FROM CONFIGURACAO");
-            FDConnection.execute(
-                "INSERT INTO CONFIGURACAO (NOME,SOLICITACAOAUTOMATICO,TEMPOAGENDAMENTO,CATEGORIAPADRAO,"
-                "PAGAMENTOPADRAO,RETORNOPADRAO) VALUES (:NOME,:SOLICITACAOAUTOMATICO,:TEMPOAGENDAMENTO,"
-                ":CATEGORIAPADRAO,:PAGAMENTOPADRAO,:RETORNOPADRAO)",
-                {{":NOME", QStringLiteral("PADRAO")},
-                 {":SOLICITACAOAUTOMATICO", automatico},
-                 {":TEMPOAGENDAMENTO", tempo},
-                 {":CATEGORIAPADRAO", categoria},
-                 {":PAGAMENTOPADRAO", pagamento},
-                 {":RETORNOPADRAO", retorno}});
-        });
+        boardSettings_.save(autoDispatchSettings());
     } catch (const DatabaseError &e) {
         messages_.showMessage(this, e.text());
     }
@@ -532,26 +549,22 @@ void TMainForm::GravaConfiguracao()
 
 void TMainForm::ComboBoxAgendarChange()
 {
-    const QString text = ComboBoxAgendar->text();
-    if (text.isEmpty())
+    const MinutesCheck check = checkMinutes(ComboBoxAgendar->text());
+    switch (check.outcome) {
+    case MinutesCheck::Outcome::Empty:
         return;
-    bool whole = false;
-    const int minutes = text.toInt(&whole);
-    if (!whole) {
-        messages_.showMessage(this, QStringLiteral("'%1' não é um valor inteiro válido").arg(text));
+    case MinutesCheck::Outcome::NotWhole:
+        messages_.showMessage(this, check.text);
         return;
-    }
-    // A correction is itself a change: the rule runs again on the corrected text.
-    if (minutes > 120) {
-        ComboBoxAgendar->setText(QStringLiteral("120"));
+    case MinutesCheck::Outcome::Corrected:
+        // A correction is itself a change: the rule runs again on the corrected text.
+        ComboBoxAgendar->setText(check.text);
         return;
-    }
-    if (minutes <= 0) {
-        ComboBoxAgendar->setText(QStringLiteral("5"));
+    case MinutesCheck::Outcome::InRange:
+        if (!showingSettings_)
+            GravaConfiguracao();
         return;
     }
-    if (!showingSettings_)
-        GravaConfiguracao();
 }
 
 void TMainForm::ComboBoxCategoriasChange()
@@ -566,8 +579,8 @@ void TMainForm::ComboBoxPagamentosChange()
 
 void TMainForm::CheckBoxRebimentoAutomaticoClick()
 {
-    TimerPedidos->setInterval(1);
-    TimerPedidos->start();
+    // The cards change their pictures with the switch.
+    board_->resume();
     GravaConfiguracao();
     PanelMenu->setFixedHeight(menuPanelHeight);
 }
@@ -576,12 +589,12 @@ void TMainForm::SpeedButton5Click()
 {
     if (!messages_.PerguntaComTempo(this, QStringLiteral("Deseja sair da conta? ")))
         return;
-    vLogado = false;
+    vLogado_ = false;
     Logado(false);
     EditEmail->setFocus();
     EditSenha->clear();
     try {
-        FDConnection.execute("DELETE FROM EMPRESA");
+        company_.clear();
     } catch (const DatabaseError &e) {
         messages_.showMessage(this, e.text());
     }
@@ -589,8 +602,7 @@ void TMainForm::SpeedButton5Click()
 
 void TMainForm::SpeedButton2Click()
 {
-    if (cadastroDelivery_)
-        cadastroDelivery_->showNotice(QString());
+    cadastroDelivery_->showNotice(QString());
 }
 
 bool TMainForm::FormCloseQuery()
@@ -611,7 +623,7 @@ void TMainForm::TimerLoginTimer()
 {
     TimerLogin->stop();
     TimerLogin->setInterval(5000);
-    Logado(vLogado);
+    Logado(vLogado_);
     TimerLogin->start();
 }
 
@@ -626,32 +638,9 @@ void TMainForm::TimerPedidosTimer()
     board_->TimerPedidosTimer();
 }
 
-CheckRunner &TMainForm::checkRunner()
-{
-    // Made at the first check, so the settings in force then (tests point them at fakes) are used.
-    if (!checkRunner_) {
-        checkRunner_ = new CheckRunner(FDConnection, marketplaceSettings, courierSettings, clock_, this);
-        checkRunner_->setSignedIn(vLogado);
-        connect(checkRunner_, &CheckRunner::statusText, StatusPanel1, &QLabel::setText);
-        connect(checkRunner_, &CheckRunner::noticeShown, this, [this](const QString &text) {
-            LabelAvisos->setText(text);
-            LabelAvisos->show();
-        });
-        connect(checkRunner_, &CheckRunner::noticeHidden, LabelAvisos, &QLabel::hide);
-        connect(checkRunner_, &CheckRunner::credentialsRefused, this,
-                [this] { TimerCadastroEntrega->start(); });
-        connect(checkRunner_, &CheckRunner::paymentTypeMissing, this, &TMainForm::showPaymentMessage);
-        connect(checkRunner_, &CheckRunner::finished, this, &TMainForm::checkFinished);
-        // The switch and the lists count as they stand when the dispatch begins, not when the
-        // check started: a check may wait on the marketplace for a while.
-        checkRunner_->setDispatchSettingsSource([this] { return autoDispatchSettings(); });
-    }
-    return *checkRunner_;
-}
-
 bool TMainForm::checkRunning() const
 {
-    return checkRunner_ && checkRunner_->isRunning();
+    return checkRunner_->isRunning();
 }
 
 void TMainForm::TimerDeliveryTimer()
@@ -664,7 +653,7 @@ void TMainForm::TimerDeliveryTimer()
     TimerDelivery->setInterval(30000);
     if (ComboBoxAgendar->text().isEmpty())
         ComboBoxAgendar->setText(QStringLiteral("120"));
-    if (!vLogado) {
+    if (!vLogado_) {
         TimerDelivery->setInterval(5000);
         CountDelivery = 5;
         TimerCountDelivery->start();
@@ -677,7 +666,7 @@ void TMainForm::TimerDeliveryTimer()
     input.courierKey = vpTokenMachine;
     input.dispatch = autoDispatchSettings();
     input.separators = RegionalSeparators::system();
-    checkRunner().start(input);
+    checkRunner_->start(input);
 }
 
 AutoDispatchSettings TMainForm::autoDispatchSettings() const
@@ -689,6 +678,12 @@ AutoDispatchSettings TMainForm::autoDispatchSettings() const
     settings.category = ComboBoxCategorias->currentText();
     settings.returnChoice = ComboBoxRetorno->currentText();
     return settings;
+}
+
+void TMainForm::checkNow()
+{
+    TimerDelivery->setInterval(1);
+    TimerDelivery->start();
 }
 
 void TMainForm::checkFinished()
@@ -720,8 +715,7 @@ void TMainForm::TimerCadastroEntregaTimer()
 {
     TimerCadastroEntrega->stop();
     platform_.bringToFront(windowHandle());
-    if (cadastroDelivery_)
-        cadastroDelivery_->showNotice(QStringLiteral("LOGIN E SENHA AIQFOME INCORRETO"));
+    cadastroDelivery_->showNotice(QStringLiteral("LOGIN E SENHA AIQFOME INCORRETO"));
 }
 
 void TMainForm::VirtualImage1Click()
@@ -737,22 +731,19 @@ void TMainForm::VirtualImage2Click()
 void TMainForm::VirtualImage3Click()
 {
     const std::optional<CurrentOrder> current = board_->currentOrder();
-    if (!current || current->requestClickable != 1 || !entrega_)
+    if (!current || current->requestClickable != 1)
         return;
-    // Nothing changes under the dialog; when it closes the board refreshes at once.
-    TimerPedidos->stop();
-    TimerPedidos->setInterval(1);
-    const OrderRow &order = current->order;
-    OrderForDispatch dispatch;
-    dispatch.id = order.ID;
-    dispatch.orderNumber = order.IDPEDIDO;
-    dispatch.timeLine = current->timeLine;
-    dispatch.cliente = order.CLIENTE;
-    dispatch.telefone = order.TELEFONE;
-    dispatch.endereco = order.ENDERECO;
-    dispatch.latitude = order.LATITUDE;
-    dispatch.longitude = order.LONGITUDE;
-    entrega_->openFor(dispatch);
+    const OrderRow &row = current->order;
+    DispatchOrder order;
+    order.ID = row.ID;
+    order.IDPEDIDO = row.IDPEDIDO;
+    order.CLIENTE = row.CLIENTE;
+    order.TELEFONE = row.TELEFONE;
+    order.ENDERECO = row.ENDERECO;
+    order.LATITUDE = row.LATITUDE;
+    order.LONGITUDE = row.LONGITUDE;
+    // The dialog reports its opening and closing: the board holds still meanwhile.
+    entrega_->openFor(order, current->timeLine);
 }
 
 bool TMainForm::VerificaSinalAbertura(const QString &signalFile, Platform &platform)
@@ -766,8 +757,6 @@ bool TMainForm::VerificaSinalAbertura(const QString &signalFile, Platform &platf
 void TMainForm::TimerVersaoTimer()
 {
     TimerVersao->stop();
-    if (signalCheck_)
-        signalCheck_->wait();
     const QString signalFile = folder_.signalFile();
     Platform &platform = platform_;
     signalCheck_.reset(QThread::create([this, signalFile, &platform] {

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "ui/ImageCollection.h"
 #include "app/ProgramFolder.h"
-#include "common/Clock.h"
 #include "courier/CourierClient.h"
 #include "cycle/MarketplaceCheck.h"
 #include "marketplace/MarketplaceClient.h"
-#include "store/Database.h"
+#include "store/BoardSettingsStore.h"
+#include "store/CompanyStore.h"
+#include "store/OrderStore.h"
+#include "ui/ImageCollection.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -24,61 +25,141 @@ class QVBoxLayout;
 
 namespace brisfold {
 
-class MessageBoxes;
+class BackgroundCall;
 class CheckRunner;
+class Clock;
+class Database;
+struct Connections;
+class MessageBoxes;
 class OrderBoard;
 class OrderGrid;
-class Platform;
 class PictureView;
+class Platform;
 class TFCadastroDelivery;
 class TFEntrega;
 
+// Where the courier platform and the marketplace are reached: the build's settings unless a
+// test points them at fakes.
+struct WebServices
+{
+    CourierSettings courier = CourierSettings::fromBuild();
+    MarketplaceSettings marketplace = MarketplaceSettings::fromBuild();
+};
+
 // The program's one long-lived window: the sign-in panel while signed out, the menu and the
-// order board while signed in. It owns the database connection and every timer.
+// order board while signed in. It owns every timer and the two dialogs; the database connection,
+// the clock and the services it reaches are lent to it and outlive it.
 class TMainForm final : public QMainWindow
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TMainForm)
 
 public:
-    TMainForm(Platform &platform, MessageBoxes &messages, ProgramFolder folder, QWidget *parent = nullptr);
+    TMainForm(Platform &platform, MessageBoxes &messages, Connections &database, const Clock &clock,
+              ProgramFolder folder, WebServices services = {}, QWidget *parent = nullptr);
     ~TMainForm() override;
 
-    // The two dialogs are created after this window and live as long as it does.
-    void setDialogs(TFEntrega *entrega, TFCadastroDelivery *cadastroDelivery);
-
+    // The sign-in flag.
+    bool vLogado() const { return vLogado_; }
+    // Sets the flag alone, as a sign-in or sign-out would; the face follows at the next
+    // TimerLogin tick, or at once with Logado().
+    void setVLogado(bool signedIn) { vLogado_ = signedIn; }
+    // Shows the face that belongs to `V`.
     void Logado(bool V);
-    void VariaveisPadrao();
-    void RegistraInicioAutomatico();
-    void GravaConfiguracao();
     // Asks the closing question; true when the window may close.
     bool FormCloseQuery();
-
-    Platform &platform() const { return platform_; }
-    MessageBoxes &messages() const { return messages_; }
-    const ProgramFolder &folder() const { return folder_; }
-    const ImageCollection &images() const { return ImageCollection1; }
     // True while a marketplace check runs on its worker.
     bool checkRunning() const;
-    OrderBoard &board() const { return *board_; }
 
-    // Fields that the other windows and the background cycle read.
-    bool vLogado = false;
+public slots:
+    void TimerLoginTimer();
+    void TimerLoginAutomaticoTimer();
+    void TimerPedidosTimer();
+    void TimerDeliveryTimer();
+    void TimerCountDeliveryTimer();
+    void TimerCadastroEntregaTimer();
+    void TimerVersaoTimer();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    // The "ENTRAR" action.
+    void Button4Click();
+    void SpeedButton5Click();
+    void SpeedButton2Click();
+    void CheckBoxRebimentoAutomaticoClick();
+    void ComboBoxAgendarChange();
+    void ComboBoxCategoriasChange();
+    void ComboBoxPagamentosChange();
+    // Card and header clicks.
+    void VirtualImage1Click();
+    void VirtualImage2Click();
+    void VirtualImage3Click();
+
+private:
+    // Waits for a thread before deleting it, since a running QThread must not be destroyed.
+    struct JoiningDelete
+    {
+        void operator()(QThread *thread) const;
+    };
+
+    void buildLayout();
+    void createTimers();
+    void createDialogs();
+    void createCheckRunner();
+    void FormCreate();
+    void VariaveisPadrao();
+    void RegistraInicioAutomatico();
+    void FormShow();
+    void FormResize();
+    void GravaConfiguracao();
+    void setConnecting(bool connecting);
+    // The platform's answer to the sign-in, back on the UI thread.
+    void signInFinished(const QString &result);
+    // The signed-in face after the platform accepted the sign-in; refused when the company is
+    // inactive.
+    void enterSignedIn();
+    void showStoredSettings();
+    // The board's automatic-dispatch switch and defaults as they stand now.
+    AutoDispatchSettings autoDispatchSettings() const;
+    // The credentials dialog saved: the next marketplace check runs at once.
+    void checkNow();
+    void checkFinished();
+    void showPaymentMessage(const QString &message);
+    // Runs on a short-lived worker thread: consumes the second-start signal file.
+    static bool VerificaSinalAbertura(const QString &signalFile, Platform &platform);
+    void signalCheckFinished(bool signalled);
+
+    Platform &platform_;
+    MessageBoxes &messages_;
+    Connections &connections_;
+    // The writing connection, which every window and worker uses.
+    Database &database_;
+    const Clock &clock_;
+    const ProgramFolder folder_;
+    const WebServices services_;
+    CompanyStore company_;
+    BoardSettingsStore boardSettings_;
+    OrderStore orders_;
+    ImageCollection ImageCollection1;
+
+    bool vLogado_ = false;
     QString vpEmpresa;
     QString vpUrlEmpresa;
     QString vpTokenMachine;
     int vpIndexLogo = 0;
-
-    // Where the courier platform is reached; tests point it at a fake.
-    CourierSettings courierSettings = CourierSettings::fromBuild();
-    MarketplaceSettings marketplaceSettings = MarketplaceSettings::fromBuild();
     // Seconds shown until the next marketplace check.
     int CountDelivery = 0;
+    bool shown_ = false;
+    bool signingIn_ = false;
+    bool showingSettings_ = false; // settings shown from the database are no change by the user
+    bool paymentMessageOpen_ = false;
 
-    Database FDConnection;
-    ImageCollection ImageCollection1;
-
-    // Elements named as the rest of the program refers to them.
+    // Elements, by the names the rest of the program gives them (also their object names).
     PictureView *VirtualImage1 = nullptr;
     QToolButton *SpeedButton5 = nullptr;
     QFrame *PanelMenu = nullptr;
@@ -102,78 +183,26 @@ public:
     OrderGrid *DBCtrlGrid1 = nullptr;
     QLabel *StatusPanel0 = nullptr;
     QLabel *StatusPanel1 = nullptr;
+    QVBoxLayout *ordersLayout_ = nullptr;
 
+    // `TimerPedidos` is the board's.
     QTimer *TimerLogin = nullptr;
     QTimer *TimerLoginAutomatico = nullptr;
-    QTimer *TimerPedidos = nullptr;
     QTimer *TimerDelivery = nullptr;
     QTimer *TimerCountDelivery = nullptr;
     QTimer *TimerCadastroEntrega = nullptr;
     QTimer *TimerVersao = nullptr;
 
-public slots:
-    // The "ENTRAR" action.
-    void Button4Click();
-
-    void TimerLoginTimer();
-    void TimerLoginAutomaticoTimer();
-    void TimerPedidosTimer();
-    void TimerDeliveryTimer();
-    void TimerCountDeliveryTimer();
-    void TimerCadastroEntregaTimer();
-    void TimerVersaoTimer();
-
-    void SpeedButton5Click();
-    void SpeedButton2Click();
-    void CheckBoxRebimentoAutomaticoClick();
-    void ComboBoxAgendarChange();
-    void ComboBoxCategoriasChange();
-    void ComboBoxPagamentosChange();
-
-    // Card and header clicks.
-    void VirtualImage1Click();
-    void VirtualImage2Click();
-    void VirtualImage3Click();
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void buildLayout();
-    void createTimers();
-    void FormCreate();
-    void FormShow();
-    void FormResize();
-    void setConnecting(bool connecting);
-    // The signed-in face after the platform accepted the sign-in; false when the company is inactive.
-    void enterSignedIn();
-    void showStoredSettings();
-    CheckRunner &checkRunner();
-    void checkFinished();
-    // The board's automatic-dispatch switch and defaults as they stand now.
-    AutoDispatchSettings autoDispatchSettings() const;
-    void showPaymentMessage(const QString &message);
-    // Runs on a short-lived worker thread: consumes the second-start signal file.
-    static bool VerificaSinalAbertura(const QString &signalFile, Platform &platform);
-    void signalCheckFinished(bool signalled);
-
-    Platform &platform_;
-    MessageBoxes &messages_;
-    ProgramFolder folder_;
+    OrderBoard *board_ = nullptr;
     TFEntrega *entrega_ = nullptr;
     TFCadastroDelivery *cadastroDelivery_ = nullptr;
-    OrderBoard *board_ = nullptr;
-    CheckRunner *checkRunner_ = nullptr;
-    SystemClock clock_;
-    bool paymentMessageOpen_ = false;
-    QVBoxLayout *ordersLayout_ = nullptr;
-    bool shown_ = false;
-    bool signingIn_ = false;
-    bool showingSettings_ = false; // settings shown from the database are no change by the user
-    std::unique_ptr<QThread> signalCheck_;
+
+    // Declared last, so they end before anything they report to: members go before the
+    // window's child widgets.
+    std::unique_ptr<CheckRunner> checkRunner_;
+    // The sign-in's call to the courier platform.
+    std::unique_ptr<BackgroundCall> signIn_;
+    std::unique_ptr<QThread, JoiningDelete> signalCheck_;
 };
 
 } // namespace brisfold

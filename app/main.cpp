@@ -1,10 +1,10 @@
-#include "ui/MessageBoxes.h"
 #include "app/ProgramFolder.h"
 #include "app/StartSequence.h"
 #include "app/TMainForm.h"
+#include "common/Clock.h"
+#include "store/Database.h"
+#include "ui/MessageBoxes.h"
 #include "ui/Theme.h"
-#include "dispatch/TFEntrega.h"
-#include "marketplace/TFCadastroDelivery.h"
 #ifdef Q_OS_WIN
 #include "platform/WindowsPlatform.h"
 #else
@@ -84,10 +84,11 @@ int main(int argc, char **argv)
 
     int exitCode = 0;
     {
-        TMainForm mainForm(platform, messages, folder);
-        auto *entrega = new TFEntrega(mainForm);
-        auto *cadastroDelivery = new TFCadastroDelivery(mainForm);
-        mainForm.setDialogs(entrega, cadastroDelivery);
+        // Declared before the window, so they outlive it and everything it runs.
+        Connections database;
+        openDatabase(database, folder, platform, messages);
+        const SystemClock clock;
+        TMainForm mainForm(platform, messages, database, clock, folder);
         // The end of the desktop session asks the closing question too; unanswered, it is refused.
         QObject::connect(&application, &QGuiApplication::commitDataRequest, &mainForm,
                          [&mainForm](QSessionManager &manager) {

@@ -1,13 +1,13 @@
 // The board's refresh tick beside a bare prepared SELECT of the same rows, and one repaint of
 // the card grid.
-#include "ui/ImageCollection.h"
-#include "ui/MessageBoxes.h"
-#include "ui/Theme.h"
 #include "bench/BenchSupport.h"
 #include "board/BoardQuery.h"
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
 #include "store/Database.h"
+#include "ui/ImageCollection.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Theme.h"
 
 #include <QApplication>
 #include <QImage>
@@ -112,7 +112,7 @@ struct BoardHarness
         countLine = new QLabel(QStringLiteral("PEDIDOS"), &panel);
         column->addWidget(countLine);
         board = std::make_unique<OrderBoard>(
-            db, countLine, &timer, [] { return true; }, [] { return false; }, messages, images, &panel);
+            db, countLine, [] { return true; }, [] { return false; }, messages, images, &panel);
         board->grid()->setFixedHeight(OrderGrid::visibleCards * 75);
         column->addWidget(board->grid());
         panel.resize(900, panel.sizeHint().height());
@@ -125,7 +125,6 @@ struct BoardHarness
     Database db;
     SilentMessages messages;
     ImageCollection images;
-    QTimer timer;
     QWidget panel;
     QLabel *countLine = nullptr;
     std::unique_ptr<OrderBoard> board;
@@ -137,7 +136,7 @@ void BM_Tick(benchmark::State &state)
     BoardHarness harness(folderWith(int(state.range(0))).databasePath());
     for (auto _ : state)
         harness.board->TimerPedidosTimer();
-    harness.timer.stop();
+    harness.board->pause();
 }
 BENCHMARK(BM_Tick)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
@@ -152,7 +151,7 @@ void BM_Repaint(benchmark::State &state)
         grid->render(&image);
         benchmark::ClobberMemory();
     }
-    harness.timer.stop();
+    harness.board->pause();
 }
 BENCHMARK(BM_Repaint)->Arg(4)->Arg(1000)->Unit(benchmark::kMicrosecond);
 

@@ -2,7 +2,7 @@
 # Builds the benchmarks and the program if needed, runs them all and prints one table: figure,
 # value, budget and whether it is within. Every ratio is measured against its reference in this
 # same run. The process figures run the installed program under Xvfb against the sandbox on the
-# build's service addresses. Not part of the test command: it takes about five minutes.
+# build's service addresses. Not part of the test command: it takes about six minutes.
 # Environment: BRISFOLD_BENCH_BUILD (build folder, default build-bench), BRISFOLD_BENCH_IDLE_SECONDS
 # (default 60), BRISFOLD_BENCH_NO_VALGRIND=1 skips the leak check.
 set -euo pipefail
@@ -22,7 +22,8 @@ say() { echo "$*" >&2; }
 
 say "Building into $build..."
 if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRISFOLD_BUILD_TESTS=OFF &&
-       cmake --build "$build" -j2 --target bench_board bench_cycle bench_footprint bench_floor_window Brisfold brisfold-sandbox
+       cmake --build "$build" -j2 --target bench_board bench_cycle bench_footprint bench_floor_window \
+         brisfold_slow_sync Brisfold brisfold-sandbox database
      } >"$work/build.log" 2>&1; then
   cat "$work/build.log" >&2
   exit 1
@@ -36,6 +37,9 @@ say "Running the board benchmarks..."
 say "Running the cycle benchmarks..."
 "$build/bench/bench_cycle" --benchmark_filter='/(500|200)/' \
   --benchmark_format=json --benchmark_out="$work/cycle.json" >/dev/null 2>&1
+say "Running the check again with every disk sync slowed to 30 ms..."
+LD_PRELOAD="$build/bench/libbrisfold_slow_sync.so" BRISFOLD_SYNC_DELAY_MS=30 "$build/bench/bench_cycle" \
+  --benchmark_filter='BM_UiStall/500/' --benchmark_format=json --benchmark_out="$work/slow-sync.json" >/dev/null 2>&1
 say "Running 1,000 marketplace checks..."
 "$build/bench/bench_footprint" --benchmark_filter='/1000/' \
   --benchmark_format=json --benchmark_out="$work/footprint.json" >/dev/null 2>&1
@@ -235,10 +239,17 @@ rep = ms("BM_Repaint/4")
 rows.append(("Board repaint, four cards, warm", f"{rep:.2f} ms", "<= 2 ms", rep <= 2))
 ratio("Check importing 500 orders", "BM_ImportCheck/500", "BM_ImportBareCurl/500", 1.3)
 ratio("Automatic dispatch of 200 orders", "BM_DispatchCheck/200", "BM_DispatchBareCurl/200", 1.3)
-stall = runs["BM_UiStall/500"]
-rows.append(("Longest UI stall during check and dispatch",
-             f"{stall['longest_stall_ms']:.1f} ms ({stall['longest_own_stall_ms']:.1f} ms "
-             "without waits for a CPU)", "<= 20 ms", stall["longest_stall_ms"] <= 20))
+def stall_row(figure, stall):
+    if stall.get("error_occurred"):
+        raise SystemExit(f"{figure} failed: {stall.get('error_message')}")
+    rows.append((figure, f"{stall['longest_stall_ms']:.1f} ms ({stall['longest_own_stall_ms']:.1f} ms without "
+                 f"waits for a CPU; check {stall['check_ms'] / 1000:.1f} s)", "<= 20 ms",
+                 stall["longest_stall_ms"] <= 20))
+stall_row("Longest UI stall during check and dispatch", runs["BM_UiStall/500"])
+slow = json.load(open(os.path.join(work, "slow-sync.json")))["benchmarks"]
+stall_row("Longest UI stall, disk syncs slowed to 30 ms", slow[0])
+# The longest UI stall during a sign-in and during a booking against a sandbox answering after 5 s
+# go here, once those calls run on workers of their own.
 if start_ms:
     rows.append(("Start to main window painted (warm, median of 5)", f"{int(start_ms)} ms", "<= 200 ms",
                  int(start_ms) <= 200))

@@ -1,11 +1,11 @@
 #include "board/OrderBoard.h"
 
-#include "ui/MessageBoxes.h"
 #include "board/OrderCard.h"
 #include "board/OrderCardDelegate.h"
 #include "board/OrderGrid.h"
 #include "board/OrderListModel.h"
 #include "store/Database.h"
+#include "ui/MessageBoxes.h"
 
 #include <QLabel>
 #include <QScrollBar>
@@ -18,6 +18,7 @@ namespace brisfold {
 
 namespace {
 
+constexpr int firstInterval = 500;
 constexpr int signedInInterval = 2000;
 constexpr int signedOutInterval = 1000;
 constexpr int wheelNotch = 120;
@@ -41,19 +42,22 @@ private:
 
 } // namespace
 
-OrderBoard::OrderBoard(Database &db, QLabel *countLine, QTimer *refreshTimer, std::function<bool()> signedIn,
+OrderBoard::OrderBoard(Database &db, QLabel *countLine, std::function<bool()> signedIn,
                        std::function<bool()> automaticDispatchOn, MessageBoxes &messages,
                        const ImageCollection &images, QWidget *parentForGrid, QObject *parent)
     : QObject(parent)
     , db_(db)
     , countLine_(countLine)
-    , refreshTimer_(refreshTimer)
+    , refreshTimer_(new QTimer(this))
     , signedIn_(std::move(signedIn))
     , automaticDispatchOn_(std::move(automaticDispatchOn))
     , messages_(messages)
     , model_(new OrderListModel(this))
     , grid_(new OrderGrid(images, automaticDispatchOn_, parentForGrid))
 {
+    refreshTimer_->setObjectName(QStringLiteral("TimerPedidos"));
+    refreshTimer_->setInterval(firstInterval);
+    connect(refreshTimer_, &QTimer::timeout, this, &OrderBoard::TimerPedidosTimer);
     grid_->setModel(model_);
     grid_->hide();
     grid_->viewport()->installEventFilter(this);
@@ -69,6 +73,22 @@ OrderBoard::OrderBoard(Database &db, QLabel *countLine, QTimer *refreshTimer, st
 }
 
 OrderBoard::~OrderBoard() = default;
+
+void OrderBoard::start()
+{
+    refreshTimer_->start();
+}
+
+void OrderBoard::pause()
+{
+    refreshTimer_->stop();
+}
+
+void OrderBoard::resume()
+{
+    refreshTimer_->setInterval(1);
+    refreshTimer_->start();
+}
 
 void OrderBoard::TimerPedidosTimer()
 {

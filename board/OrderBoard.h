@@ -31,14 +31,15 @@ struct CurrentOrder
 };
 
 // The order board: the list of the last 13 hours' orders, its refresh, the count line and the
-// card grid. It steers the refresh timer and the count line it is given; it owns the grid.
+// card grid. It owns the grid and its refresh timer `TimerPedidos` (500 ms, not yet armed), and
+// steers the count line it is given.
 class OrderBoard final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(OrderBoard)
 
 public:
-    OrderBoard(Database &db, QLabel *countLine, QTimer *refreshTimer, std::function<bool()> signedIn,
+    OrderBoard(Database &db, QLabel *countLine, std::function<bool()> signedIn,
                std::function<bool()> automaticDispatchOn, MessageBoxes &messages,
                const ImageCollection &images, QWidget *parentForGrid, QObject *parent = nullptr);
     ~OrderBoard() override;
@@ -46,6 +47,14 @@ public:
     // `DBCtrlGrid1`, created hidden inside the parent given.
     OrderGrid *grid() const { return grid_; }
     const OrderListModel &orders() const { return *model_; }
+    const QTimer &refreshTimer() const { return *refreshTimer_; }
+
+    // Arms the refresh with the interval it has.
+    void start();
+    // No refresh until resume(): the list must not change under the dispatch dialog.
+    void pause();
+    // Refreshes at once, so a change shows now, and then at the usual period again.
+    void resume();
 
     // The refresh tick: re-arms the timer itself (2000 ms signed in, 1000 ms signed out) and leaves
     // it stopped after a database error, which it shows in a message box.

@@ -1,11 +1,13 @@
 #include "CourierClient.h"
 
 #include "BuildConfig.h"
-#include "courier/BracketedList.h"
 #include "common/HttpClient.h"
 #include "common/JsonReading.h"
 #include "common/ReplyDecoder.h"
+#include "courier/BracketedList.h"
+#include "store/CompanyStore.h"
 #include "store/Database.h"
+#include "store/OrderStore.h"
 
 #include <QUrl>
 #include <exception>
@@ -159,37 +161,39 @@ QString CourierClient::ConsultaEmpresa(const QString &key, const QString &email,
             categories.append(JsonReading::memberText(element, "nome"));
         }
 
-        // One transaction, so a failed insert never leaves the company without its row.
-        db.transaction([&] {
-            db.execute("DELETE FROM EMPRESA");
-            db.execute("INSERT INTO EMPRESA (IDMACHINE,NOME,ENDERECO,BAIRRO,CIDADE,UF,CEP,LAT,LNG,STATUS,"
-                       "TIPOSPAGAMENTOS,CATEGORIAS,AUTOCONNECT,EMAIL,SENHA,TELEFONE,DOCUMENTO) VALUES "
-                       "(:IDMACHINE,:NOME,:ENDERECO,:BAIRRO,:CIDADE,:UF,:CEP,:LAT,:LNG,:STATUS,"
-                       ":TIPOSPAGAMENTOS,:CATEGORIAS,:AUTOCONNECT,:EMAIL,:SENHA,:TELEFONE,:DOCUMENTO)",
-                       {{":IDMACHINE", id},
-                        {":NOME", nome},
-                        {":ENDERECO", endereco},
-                        {":BAIRRO", bairro},
-                        {":CIDADE", cidade},
-                        {":UF", uf},
-                        {":CEP", cep},
-                        {":LAT", lat},
-                        {":LNG", lng},
-                        {":STATUS", status},
-                        {":TIPOSPAGAMENTOS", payments.text()},
-                        {":CATEGORIAS", categories.text()},
-                        {":AUTOCONNECT", autoConnect ? QStringLiteral("S") : QStringLiteral("N")},
-                        {":EMAIL", email},
-                        {":SENHA", password},
-                        {":TELEFONE", telefone},
-                        {":DOCUMENTO", documento}});
-        });
+        CompanyProfile profile;
+        profile.IDMACHINE = id;
+        profile.NOME = nome;
+        profile.ENDERECO = endereco;
+        profile.BAIRRO = bairro;
+        profile.CIDADE = cidade;
+        profile.UF = uf;
+        profile.CEP = cep;
+        profile.LAT = lat;
+        profile.LNG = lng;
+        profile.STATUS = status;
+        profile.TIPOSPAGAMENTOS = payments.text();
+        profile.CATEGORIAS = categories.text();
+        profile.AUTOCONNECT = autoConnect ? QStringLiteral("S") : QStringLiteral("N");
+        profile.EMAIL = email;
+        profile.SENHA = password;
+        profile.TELEFONE = telefone;
+        profile.DOCUMENTO = documento;
+        CompanyStore(db).replace(profile);
         return QString::fromUtf16(resultOk);
     });
 }
 
 QString CourierClient::EstimarEntrega(const QString &key, const QString &email, const QString &password,
                                       const EstimateQuery &query, const QString &rowId, Database &db) const
+{
+    OrderStore orders(db);
+    return EstimarEntrega(key, email, password, query, rowId, orders);
+}
+
+QString CourierClient::EstimarEntrega(const QString &key, const QString &email, const QString &password,
+                                      const EstimateQuery &query, const QString &rowId,
+                                      OrderStore &orders) const
 {
     return guarded([&]() -> QString {
         if (!isDecimalInteger(rowId))
@@ -211,9 +215,7 @@ QString CourierClient::EstimarEntrega(const QString &key, const QString &email, 
         const QString lat = coordinate(desejado, "lat");
         const QString lng = coordinate(desejado, "lng");
 
-        db.execute("UPDATE PEDIDOS SET TAXAENTREGA = :TAXAENTREGA , LATITUDEMCH = :LATITUDEMCH , "
-                   "LONGITUDEMCH = :LONGITUDEMCH \nWHERE ID = :ID",
-                   {{":TAXAENTREGA", fee}, {":LATITUDEMCH", lat}, {":LONGITUDEMCH", lng}, {":ID", id}});
+        orders.storeEstimate(id, fee, lat, lng);
         return QString::fromUtf16(resultOk);
     });
 }

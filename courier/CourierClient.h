@@ -7,6 +7,7 @@
 namespace brisfold {
 
 class Database;
+class OrderStore;
 
 // Where the courier platform is and how long a call may take; the build settings by default.
 struct CourierSettings
@@ -57,6 +58,8 @@ public:
     // resolved, in the order's row `rowId` of PEDIDOS.
     QString EstimarEntrega(const QString &key, const QString &email, const QString &password,
                            const EstimateQuery &query, const QString &rowId, Database &db) const;
+    QString EstimarEntrega(const QString &key, const QString &email, const QString &password,
+                           const EstimateQuery &query, const QString &rowId, OrderStore &orders) const;
 
     // Posts a delivery request document; writes nothing.
     QString AbrirEntrega(const QString &key, const QString &email, const QString &password,

@@ -1,5 +1,8 @@
 #include "DeliveryDocument.h"
 
+#include "store/CompanyStore.h"
+#include "store/OrderStore.h"
+
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -7,6 +10,30 @@
 #include <utility>
 
 namespace brisfold {
+
+DeliveryDocument DeliveryDocument::of(const CompanyProfile &company, const DispatchOrder &order,
+                                      const DeliveryChoices &choices)
+{
+    DeliveryDocument d;
+    d.formaPagamento = choices.paymentCode;
+    d.empresaId = company.IDMACHINE;
+    d.retorno = choices.returnChoice;
+    d.categoriaNome = choices.category;
+    d.schedule = choices.schedule;
+    d.partidaEndereco = company.ENDERECO;
+    d.partidaBairro = company.BAIRRO;
+    d.partidaCidade = company.CIDADE;
+    d.partidaEstado = company.UF;
+    d.partidaLat = company.LAT;
+    d.partidaLng = company.LNG;
+    d.nomeCliente = order.CLIENTE;
+    d.telefoneCliente = order.TELEFONE;
+    d.idPedido = order.IDPEDIDO;
+    d.enderecoParada = order.ENDERECO;
+    d.latParada = order.LATITUDE;
+    d.lngParada = order.LONGITUDE;
+    return d;
+}
 
 namespace Json {
 

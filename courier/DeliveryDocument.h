@@ -6,6 +6,19 @@
 
 namespace brisfold {
 
+struct CompanyProfile;
+struct DispatchOrder;
+
+// What is chosen for one booking: in the dispatch dialog its lists, in the automatic dispatch
+// the board settings.
+struct DeliveryChoices
+{
+    QString paymentCode;  // see PaymentTypes
+    QString returnChoice; // "Sim" asks for a return trip
+    QString category;
+    Schedule schedule;
+};
+
 // The values of one delivery request, as the dispatch dialog and the automatic dispatch
 // gather them; toJson() writes the one document both send.
 struct DeliveryDocument
@@ -31,6 +44,10 @@ struct DeliveryDocument
     QString enderecoParada;
     QString latParada;
     QString lngParada;
+
+    // The request for `order`, picked up at `company`'s address, with `choices`.
+    static DeliveryDocument of(const CompanyProfile &company, const DispatchOrder &order,
+                               const DeliveryChoices &choices);
 
     // One line, no blank but the one after "retorno":. Texts are JSON-escaped; the id and
     // the stop's coordinates go bare when they are JSON numbers a double can hold, as null when

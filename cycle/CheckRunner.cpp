@@ -1,5 +1,7 @@
 #include "CheckRunner.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <QMetaObject>
 #include <optional>
 
@@ -103,6 +105,8 @@ bool CheckRunner::start(const CheckInput &input)
         return false;
     running_ = true;
     thread_.reset(QThread::create([this, input] {
+        // The check must not take a processor from the window's repaints and timers.
+        lowerCurrentThreadPriority();
         Relay relay(this);
         try {
             check_.run(input, relay);

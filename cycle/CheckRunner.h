@@ -12,8 +12,9 @@
 
 namespace brisfold {
 
-// Runs one marketplace check at a time on its own worker thread and hands everything the check
-// reports to the thread this object lives on (the UI thread), as signals.
+// Runs one marketplace check at a time on its own worker thread, below the UI thread's priority,
+// and hands everything the check reports to the thread this object lives on (the UI thread), as
+// signals.
 //
 // The window's side, all on the UI thread:
 // - Once, setDispatchSettingsSource() with a function that reads CheckBoxRebimentoAutomatico,

@@ -1,11 +1,14 @@
 #include "MarketplaceCheck.h"
 
+#include "common/ReplyDecoder.h"
 #include "courier/DeliveryDocument.h"
 #include "courier/PaymentTypes.h"
-#include "common/ReplyDecoder.h"
+#include "store/CompanyStore.h"
 #include "store/Database.h"
-#include "store/DispatchClaim.h"
+#include "store/MarketplaceCredentialsStore.h"
+#include "store/OrderStore.h"
 
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -31,25 +34,6 @@ int wholeMinutes(const QString &text)
     return minutes;
 }
 
-struct Credentials
-{
-    qint64 id = 0;
-    QString login;
-    QString senha;
-};
-
-// Every row read before the first request, so a table missing a column (an older build's, or
-// edited by hand) fails here as a whole rather than part-way through the walk.
-std::vector<Credentials> readCredentials(Database &db)
-{
-    const ResultSet rows = db.query("SELECT * FROM CONFIGDELIVERY");
-    std::vector<Credentials> credentials;
-    credentials.reserve(size_t(rows.rowCount()));
-    for (int i = 0; i < rows.rowCount(); ++i)
-        credentials.push_back({rows.integer(i, u"ID"), rows.text(i, u"LOGIN"), rows.text(i, u"SENHA")});
-    return credentials;
-}
-
 } // namespace
 
 QString countdownText(int secondsLeft)
@@ -72,9 +56,11 @@ void MarketplaceCheck::run(const CheckInput &input, CheckEvents &events) const
     if (input.statusPanelEmpty)
         events.statusText(QStringLiteral("Verificando integração"));
 
-    std::vector<Credentials> rows;
+    std::vector<MarketplaceCredentials> rows;
     try {
-        rows = readCredentials(db_);
+        // Every row is read before the first request, so a table missing a column (an older
+        // build's, or edited by hand) fails here as a whole rather than part-way through.
+        rows = MarketplaceCredentialsStore(db_).all();
     } catch (const DatabaseError &e) {
         // Automatic dispatch still runs: its orders do not depend on the marketplace rows.
         events.statusText(e.text());
@@ -82,12 +68,12 @@ void MarketplaceCheck::run(const CheckInput &input, CheckEvents &events) const
 
     const MarketplaceClient client(marketplace_, clock_,
                                    [&events](const QString &text) { events.statusText(text); });
-    for (const Credentials &row : rows) {
-        if (row.login.isEmpty() && row.senha.isEmpty()) {
+    for (const MarketplaceCredentials &row : rows) {
+        if (row.LOGIN.isEmpty() && row.SENHA.isEmpty()) {
             events.statusText(QStringLiteral("Aiqfome não cadastrado"));
             continue;
         }
-        const QString result = client.ObterTokenAiqfome(row.login, row.senha, QString::number(row.id), db_);
+        const QString result = client.ObterTokenAiqfome(row.LOGIN, row.SENHA, QString::number(row.ID), db_);
         if (result == QStringView(resultOk)) {
             events.statusText(QStringLiteral("Aiqfome conectado"));
             events.hideNotice();
@@ -113,31 +99,30 @@ void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, Ch
         const AutoDispatchSettings settings = events.dispatchSettings(input.dispatch);
         if (!settings.enabled)
             return;
-        const ResultSet orders =
-            db_.query("SELECT * FROM PEDIDOS WHERE (ID_MCH = '' OR ID_MCH is null) AND "
-                      "DATAHORA >= strftime('%Y-%m-%d %H:%M:%S', 'now', '-13 hours') ORDER BY id ASC;");
-        if (orders.isEmpty())
+        OrderStore store(db_);
+        const std::vector<DispatchOrder> orders = store.awaitingCourier();
+        if (orders.empty())
             return;
 
-        const ResultSet company = db_.query("SELECT * FROM EMPRESA");
+        const std::optional<CompanyProfile> company = CompanyStore(db_).read();
         // Signed out during the check: there is no account left to book with.
-        if (company.isEmpty())
+        if (!company)
             return;
 
-        const QString code = PaymentTypes::codeForName(settings.payment);
-        if (code.isEmpty()) {
+        DeliveryChoices choices;
+        choices.paymentCode = PaymentTypes::codeForName(settings.payment);
+        if (choices.paymentCode.isEmpty()) {
             events.paymentTypeMissing(PaymentTypes::missingMessage());
             return;
         }
+        choices.returnChoice = settings.returnChoice;
+        choices.category = settings.category;
         // One moment for the whole run, so every order of it carries the same "data" and "hora".
-        const Schedule schedule = Schedule::from(clock_, wholeMinutes(settings.minutes), input.separators);
+        choices.schedule = Schedule::from(clock_, wholeMinutes(settings.minutes), input.separators);
 
-        const QString email = company.text(0, u"EMAIL");
-        const QString senha = company.text(0, u"SENHA");
-        for (int i = 0; i < orders.rowCount(); ++i) {
-            const qint64 id = orders.integer(i, u"ID");
+        for (const DispatchOrder &order : orders) {
             // The dispatch dialog may have booked it since the selection, or be booking it now.
-            DispatchClaim claim(db_, id);
+            DispatchClaim claim = store.claim(order.ID);
             if (claim.bookedUnmarked()) {
                 claim.markBooked();
                 continue;
@@ -145,26 +130,9 @@ void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, Ch
             if (!claim.held())
                 continue;
 
-            DeliveryDocument document;
-            document.formaPagamento = code;
-            document.empresaId = company.text(0, u"IDMACHINE");
-            document.retorno = settings.returnChoice;
-            document.categoriaNome = settings.category;
-            document.schedule = schedule;
-            document.partidaEndereco = company.text(0, u"ENDERECO");
-            document.partidaBairro = company.text(0, u"BAIRRO");
-            document.partidaCidade = company.text(0, u"CIDADE");
-            document.partidaEstado = company.text(0, u"UF");
-            document.partidaLat = company.text(0, u"LAT");
-            document.partidaLng = company.text(0, u"LNG");
-            document.nomeCliente = orders.text(i, u"CLIENTE");
-            document.telefoneCliente = orders.text(i, u"TELEFONE");
-            document.idPedido = orders.text(i, u"IDPEDIDO");
-            document.enderecoParada = orders.text(i, u"ENDERECO");
-            document.latParada = orders.text(i, u"LATITUDE");
-            document.lngParada = orders.text(i, u"LONGITUDE");
-
-            const QString result = courier_.AbrirEntrega(input.courierKey, email, senha, document.toJson());
+            const DeliveryDocument document = DeliveryDocument::of(*company, order, choices);
+            const QString result =
+                courier_.AbrirEntrega(input.courierKey, company->EMAIL, company->SENHA, document.toJson());
             if (result == QStringView(resultOk))
                 claim.markBooked();
             else

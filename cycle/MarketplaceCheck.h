@@ -3,6 +3,7 @@
 #include "courier/CourierClient.h"
 #include "courier/Schedule.h"
 #include "marketplace/MarketplaceClient.h"
+#include "store/BoardSettingsStore.h"
 
 #include <QString>
 
@@ -11,15 +12,10 @@ namespace brisfold {
 class Clock;
 class Database;
 
-// The board settings automatic dispatch books with, read on the UI thread.
-struct AutoDispatchSettings
-{
-    bool enabled = false; // CheckBoxRebimentoAutomatico
-    QString minutes;      // ComboBoxAgendar, a whole number of minutes
-    QString payment;      // ComboBoxPagamentos text
-    QString category;     // ComboBoxCategorias text
-    QString returnChoice; // ComboBoxRetorno text, "Sim" or "Não"
-};
+// The board settings automatic dispatch books with, as the menu panel shows them on the UI
+// thread: CheckBoxRebimentoAutomatico, ComboBoxAgendar (a whole number of minutes) and the texts
+// of ComboBoxPagamentos, ComboBoxCategorias and ComboBoxRetorno.
+using AutoDispatchSettings = BoardSettings;
 
 // Everything a check needs from the window, as values.
 struct CheckInput

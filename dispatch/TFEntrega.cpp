@@ -1,15 +1,15 @@
 #include "dispatch/TFEntrega.h"
 
-#include "ui/MessageBoxes.h"
-#include "ui/ScreenPlacement.h"
-#include "app/TMainForm.h"
-#include "courier/BracketedList.h"
+#include "common/BackgroundCall.h"
 #include "common/Clock.h"
-#include "courier/CourierClient.h"
+#include "courier/BracketedList.h"
 #include "courier/DeliveryDocument.h"
 #include "courier/PaymentTypes.h"
 #include "courier/Schedule.h"
+#include "store/Database.h"
 #include "store/DispatchClaim.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ScreenPlacement.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <optional>
+#include <utility>
 
 namespace brisfold {
 
@@ -63,20 +64,19 @@ QFont boldFont(int points)
     return font;
 }
 
-const SystemClock &systemClock()
-{
-    static const SystemClock clock;
-    return clock;
-}
-
 } // namespace
 
-TFEntrega::TFEntrega(TMainForm &mainForm)
+TFEntrega::TFEntrega(CompanyStore company, OrderStore orders, CourierSettings courier, QString courierKey,
+                     MessageBoxes &messages, const Clock &clock, QWidget *parent)
     // A close box only: no minimise, maximise or context-help button.
-    : QDialog(&mainForm,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
-    , mainForm_(mainForm)
-    , clock_(&systemClock())
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , companyStore_(company)
+    , orders_(orders)
+    , courier_(std::move(courier))
+    , courierKey_(std::move(courierKey))
+    , messages_(messages)
+    , clock_(clock)
+    , call_(std::make_unique<BackgroundCall>())
 {
     setObjectName(QStringLiteral("FEntrega"));
     setWindowTitle(QStringLiteral("Solicitar entrega"));
@@ -165,24 +165,18 @@ TFEntrega::TFEntrega(TMainForm &mainForm)
     connect(Button4, &QPushButton::clicked, this, &TFEntrega::Button4Click);
 }
 
-void TFEntrega::openFor(const OrderForDispatch &order)
+TFEntrega::~TFEntrega() = default;
+
+void TFEntrega::load(const DispatchOrder &order, const QString &timeLine)
 {
-    ID = order.id;
-    IDPEDIDO = orderPrefix + order.orderNumber;
-    LabelDATAHORA->setText(order.timeLine);
-    CLIENTE = order.cliente;
-    TELEFONE = order.telefone;
-    ENDERECO = order.endereco;
-    LAT = order.latitude;
-    LNG = order.longitude;
-    // The list must not change under the dialog; closing switches the refresh on again.
-    mainForm_.TimerPedidos->stop();
-    exec();
+    order_ = order;
+    LabelDATAHORA->setText(timeLine);
 }
 
-void TFEntrega::setClock(const Clock *clock)
+void TFEntrega::openFor(const DispatchOrder &order, const QString &timeLine)
 {
-    clock_ = clock ? clock : &systemClock();
+    load(order, timeLine);
+    exec();
 }
 
 void TFEntrega::showEvent(QShowEvent *event)
@@ -190,8 +184,10 @@ void TFEntrega::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     // A dialog opens over its parent by default; this one opens in the middle of the screen,
     // on every opening, wherever it was moved to before.
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         centreOnScreen(*this);
+        emit opened();
+    }
     FormShow();
 }
 
@@ -203,23 +199,21 @@ void TFEntrega::done(int result)
 
 void TFEntrega::FormShow()
 {
-    Label_IDPEDIDO->setText(QStringLiteral("\U0001F9FE ") + IDPEDIDO);
-    Label6CLIENTE->setText(QStringLiteral("\U0001F464 ") + CLIENTE);
-    LabelENDERECO->setText(QStringLiteral("\U0001F4CD ") + ENDERECO);
+    Label_IDPEDIDO->setText(QStringLiteral("\U0001F9FE ") + orderPrefix + order_.IDPEDIDO);
+    Label6CLIENTE->setText(QStringLiteral("\U0001F464 ") + order_.CLIENTE);
+    LabelENDERECO->setText(QStringLiteral("\U0001F4CD ") + order_.ENDERECO);
 
     filling_ = true;
     ComboBoxPagamentos->clear();
     ComboBoxCategorias->clear();
     try {
-        const ResultSet empresa = loadCompany();
-        if (!empresa.isEmpty()) {
-            ComboBoxPagamentos->addItems(
-                PaymentTypes::namesForCodes(SepararLista(empresa.text(0, u"TIPOSPAGAMENTOS"))));
-            ComboBoxCategorias->addItems(SepararLista(empresa.text(0, u"CATEGORIAS")));
-        }
+        // Signed out meanwhile: every value empty, and the platform says what is missing.
+        company_ = companyStore_.read().value_or(CompanyProfile{});
+        ComboBoxPagamentos->addItems(PaymentTypes::namesForCodes(SepararLista(company_.TIPOSPAGAMENTOS)));
+        ComboBoxCategorias->addItems(SepararLista(company_.CATEGORIAS));
     } catch (const DatabaseError &e) {
         filling_ = false;
-        mainForm_.messages().showMessage(this, e.text());
+        messages_.showMessage(this, e.text());
         return;
     }
     ComboBoxPagamentos->setCurrentIndex(ComboBoxPagamentos->count() > 0 ? 0 : -1);
@@ -228,61 +222,75 @@ void TFEntrega::FormShow()
     EstimaEntrega();
 }
 
-ResultSet TFEntrega::loadCompany()
-{
-    const ResultSet empresa = mainForm_.FDConnection.query("SELECT * FROM EMPRESA ");
-    // Signed out meanwhile: every field empty, and the platform says what is missing.
-    auto column = [&empresa](QStringView name) {
-        return empresa.isEmpty() ? QString() : empresa.text(0, name);
-    };
-    EMPRESA_EMAIL = column(u"EMAIL");
-    EMPRESA_SENHA = column(u"SENHA");
-    EMPRESA_IDMACHINE = column(u"IDMACHINE");
-    EMPRESA_ENDERECO = column(u"ENDERECO");
-    EMPRESA_BAIRRO = column(u"BAIRRO");
-    EMPRESA_CIDADE = column(u"CIDADE");
-    EMPRESA_UF = column(u"UF");
-    EMPRESA_CEP = column(u"CEP");
-    EMPRESA_LAT = column(u"LAT");
-    EMPRESA_LNG = column(u"LNG");
-    return empresa;
-}
-
 void TFEntrega::EstimaEntrega()
 {
-    try {
-        loadCompany();
-        EstimateQuery query;
-        query.enderecoPartida = EMPRESA_ENDERECO;
-        query.bairroPartida = EMPRESA_BAIRRO;
-        query.cidadePartida = EMPRESA_CIDADE;
-        query.estadoPartida = EMPRESA_UF;
-        query.latPartida = EMPRESA_LAT;
-        query.lngPartida = EMPRESA_LNG;
-        query.enderecoDesejado = ENDERECO;
-        query.bairroDesejado = EMPRESA_BAIRRO;
-        query.cidadeDesejado = EMPRESA_CIDADE;
-        query.estadoDesejado = EMPRESA_UF;
-        query.latDesejado = LAT;
-        query.lngDesejado = LNG;
-        query.categoriaNome = ComboBoxCategorias->currentText();
-        query.comRetorno = ComboBoxRetorno->currentText() == QStringLiteral("Sim") ? QStringLiteral("true")
-                                                                                   : QStringLiteral("false");
-
-        const QString result = CourierClient(mainForm_.courierSettings)
-                                   .EstimarEntrega(mainForm_.vpTokenMachine, EMPRESA_EMAIL, EMPRESA_SENHA,
-                                                   query, QString::number(ID), mainForm_.FDConnection);
-        if (result != QStringLiteral("TRUE")) {
-            mainForm_.messages().showMessage(this, result);
-            return;
-        }
-        const ResultSet pedido =
-            mainForm_.FDConnection.query("SELECT * FROM PEDIDOS where ID = :ID  ", {{":ID", ID}});
-        if (!pedido.isEmpty())
-            Label1->setText(QStringLiteral("R$ ") + pedido.text(0, u"TAXAENTREGA"));
-    } catch (const DatabaseError &e) {
-        mainForm_.messages().showMessage(this, e.text());
+    // A list changed while the platform was still answering: ask again once it has.
+    if (call_->isBusy()) {
+        estimateAgain_ = true;
+        return;
     }
+    EstimateQuery query;
+    try {
+        company_ = companyStore_.readBeforeEstimate().value_or(CompanyProfile{});
+    } catch (const DatabaseError &e) {
+        messages_.showMessage(this, e.text());
+        return;
+    }
+    query.enderecoPartida = company_.ENDERECO;
+    query.bairroPartida = company_.BAIRRO;
+    query.cidadePartida = company_.CIDADE;
+    query.estadoPartida = company_.UF;
+    query.latPartida = company_.LAT;
+    query.lngPartida = company_.LNG;
+    query.enderecoDesejado = order_.ENDERECO;
+    query.bairroDesejado = company_.BAIRRO;
+    query.cidadeDesejado = company_.CIDADE;
+    query.estadoDesejado = company_.UF;
+    query.latDesejado = order_.LATITUDE;
+    query.lngDesejado = order_.LONGITUDE;
+    query.categoriaNome = ComboBoxCategorias->currentText();
+    query.comRetorno = ComboBoxRetorno->currentText() == QStringLiteral("Sim") ? QStringLiteral("true")
+                                                                               : QStringLiteral("false");
+
+    setCalling(true);
+    call_->start(
+        [courier = courier_, key = courierKey_, email = company_.EMAIL, senha = company_.SENHA, query,
+         id = order_.ID, orders = orders_]() mutable {
+            return CourierClient(courier).EstimarEntrega(key, email, senha, query, QString::number(id),
+                                                         orders);
+        },
+        [this, id = order_.ID](const QString &result) { estimateFinished(result, id); });
+}
+
+void TFEntrega::estimateFinished(const QString &result, qint64 orderId)
+{
+    setCalling(false);
+    // An answer for a dialog that was closed meanwhile, or opened again for another order, is
+    // no longer anybody's question.
+    if (isVisible() && orderId == order_.ID)
+        showEstimate(result);
+    if (std::exchange(estimateAgain_, false) && isVisible())
+        EstimaEntrega();
+}
+
+void TFEntrega::showEstimate(const QString &result)
+{
+    if (result != QStringLiteral("TRUE")) {
+        messages_.showMessage(this, result);
+        return;
+    }
+    try {
+        if (const std::optional<QString> fee = orders_.deliveryFee(order_.ID))
+            Label1->setText(QStringLiteral("R$ ") + *fee);
+    } catch (const DatabaseError &e) {
+        messages_.showMessage(this, e.text());
+    }
+}
+
+void TFEntrega::setCalling(bool calling)
+{
+    Button1->setEnabled(!calling);
+    Button4->setEnabled(!calling);
 }
 
 void TFEntrega::ComboBoxCategoriasChange()
@@ -305,9 +313,11 @@ void TFEntrega::ComboBoxRetornoChange()
 
 void TFEntrega::Button4Click()
 {
+    if (call_->isBusy())
+        return;
     const QString code = PaymentTypes::codeForName(ComboBoxPagamentos->currentText());
     if (code.isEmpty()) {
-        mainForm_.messages().showMessage(this, PaymentTypes::missingMessage());
+        messages_.showMessage(this, PaymentTypes::missingMessage());
         return;
     }
 
@@ -315,92 +325,117 @@ void TFEntrega::Button4Click()
     // booking it now; the claim keeps it from posting the order until this booking is marked.
     // It never posts an order that has a mark, so booking such an order again needs only the
     // user's word, given for the mark that is still there when the post goes out.
-    std::optional<DispatchClaim> claim;
     QString agreedMark;
     for (;;) {
         try {
-            claim.emplace(mainForm_.FDConnection, ID);
-        } catch (const DatabaseError &e) {
-            mainForm_.messages().showMessage(this, e.text());
-            return;
-        }
-        if (!claim->found() || claim->held())
-            break;
-        const QString &mark = claim->mark();
-        if (mark.isEmpty()) {
-            // The other path is booking it now, or booked it without getting to mark it.
-            try {
-                if (claim->bookedUnmarked())
-                    claim->markBooked();
-            } catch (const DatabaseError &) {
-                // Still remembered as booked; the message below holds either way.
+            std::shared_ptr<DispatchClaim> claim = orders_.sharedClaim(order_.ID);
+            switch (consider(*claim, agreedMark)) {
+            case ClaimOutcome::Book:
+                book(std::move(claim), code);
+                return;
+            case ClaimOutcome::AskAgain:
+                continue;
+            case ClaimOutcome::Stop:
+                return;
             }
-            accept();
-            mainForm_.messages().showMessage(&mainForm_,
-                                             QStringLiteral("Este pedido já tem entregador solicitado."));
+        } catch (const DatabaseError &e) {
+            // Only taking the claim throws here; the booking reports its own errors.
+            messages_.showMessage(this, e.text());
             return;
         }
-        if (mark == agreedMark)
-            break;
-        agreedMark = mark;
-        const QString question =
-            mark == QStringLiteral("MACHINE")
-                ? QStringLiteral("Este pedido já tem entregador solicitado. Solicitar outro entregador?")
-                : QStringLiteral(
-                      "Este pedido foi marcado como já entregue. Solicitar entregador mesmo assim?");
-        if (!mainForm_.messages().askYesNo(this, question))
-            return;
     }
+}
 
-    DeliveryDocument document;
-    document.formaPagamento = code;
-    document.empresaId = EMPRESA_IDMACHINE;
-    document.retorno = ComboBoxRetorno->currentText();
-    document.categoriaNome = ComboBoxCategorias->currentText();
-    // Taken after any question, which may have stood open for a while.
-    document.schedule =
-        Schedule::from(*clock_, ComboBoxAgendar->currentText().toInt(), RegionalSeparators::system());
-    document.partidaEndereco = EMPRESA_ENDERECO;
-    document.partidaBairro = EMPRESA_BAIRRO;
-    document.partidaCidade = EMPRESA_CIDADE;
-    document.partidaEstado = EMPRESA_UF;
-    document.partidaLat = EMPRESA_LAT;
-    document.partidaLng = EMPRESA_LNG;
-    document.nomeCliente = CLIENTE;
-    document.telefoneCliente = TELEFONE;
-    // The document adds the marketplace's prefix itself.
-    document.idPedido = IDPEDIDO.startsWith(orderPrefix) ? IDPEDIDO.mid(orderPrefix.size()) : IDPEDIDO;
-    document.enderecoParada = ENDERECO;
-    document.latParada = LAT;
-    document.lngParada = LNG;
-
-    const QString result =
-        CourierClient(mainForm_.courierSettings)
-            .AbrirEntrega(mainForm_.vpTokenMachine, EMPRESA_EMAIL, EMPRESA_SENHA, document.toJson());
-    if (result != QStringLiteral("TRUE")) {
-        mainForm_.messages().showMessage(this, QStringLiteral("Erro: ") + result);
-        return;
-    }
-
-    try {
-        claim->markBooked();
-    } catch (const DatabaseError &e) {
-        // The courier is booked already: closing keeps a second click from booking another.
+TFEntrega::ClaimOutcome TFEntrega::consider(DispatchClaim &claim, QString &agreedMark)
+{
+    if (!claim.found() || claim.held())
+        return ClaimOutcome::Book;
+    const QString &mark = claim.mark();
+    if (mark.isEmpty()) {
+        // The other path is booking it now, or booked it without getting to mark it.
+        try {
+            if (claim.bookedUnmarked())
+                claim.markBooked();
+        } catch (const DatabaseError &) {
+            // Still remembered as booked; the message below holds either way.
+        }
         accept();
-        mainForm_.messages().showMessage(&mainForm_, e.text());
+        messages_.showMessage(parentWidget(), QStringLiteral("Este pedido já tem entregador solicitado."));
+        return ClaimOutcome::Stop;
+    }
+    if (mark == agreedMark)
+        return ClaimOutcome::Book;
+    agreedMark = mark;
+    const QString question =
+        mark == QStringLiteral("MACHINE")
+            ? QStringLiteral("Este pedido já tem entregador solicitado. Solicitar outro entregador?")
+            : QStringLiteral("Este pedido foi marcado como já entregue. Solicitar entregador mesmo assim?");
+    return messages_.askYesNo(this, question) ? ClaimOutcome::AskAgain : ClaimOutcome::Stop;
+}
+
+void TFEntrega::book(std::shared_ptr<DispatchClaim> claim, const QString &paymentCode)
+{
+    DeliveryChoices choices;
+    choices.paymentCode = paymentCode;
+    choices.returnChoice = ComboBoxRetorno->currentText();
+    choices.category = ComboBoxCategorias->currentText();
+    // Taken after any question, which may have stood open for a while.
+    choices.schedule =
+        Schedule::from(clock_, ComboBoxAgendar->currentText().toInt(), RegionalSeparators::system());
+    const DeliveryDocument document = DeliveryDocument::of(company_, order_, choices);
+
+    // The post and its mark both run on the worker, which keeps the claim: a program closed
+    // meanwhile waits for the worker, so a booking the platform took is always marked.
+    auto markError = std::make_shared<std::optional<QString>>();
+    setCalling(true);
+    booking_ = true;
+    call_->start(
+        [courier = courier_, key = courierKey_, email = company_.EMAIL, senha = company_.SENHA,
+         json = document.toJson(), claim, markError] {
+            const QString result = CourierClient(courier).AbrirEntrega(key, email, senha, json);
+            if (result == QStringLiteral("TRUE")) {
+                try {
+                    claim->markBooked();
+                } catch (const DatabaseError &e) {
+                    *markError = e.text();
+                }
+            }
+            return result;
+        },
+        [this, markError](const QString &result) {
+            bookingFinished(result, markError->value_or(QString()));
+        });
+}
+
+void TFEntrega::bookingFinished(const QString &result, const QString &markError)
+{
+    setCalling(false);
+    booking_ = false;
+    if (result != QStringLiteral("TRUE")) {
+        messages_.showMessage(this, QStringLiteral("Erro: ") + result);
         return;
     }
     accept();
-    mainForm_.messages().showMessage(&mainForm_, QStringLiteral("Entrega solicitada com sucesso!"));
+    // A mark that could not be written is shown instead; the courier is booked either way, and
+    // closing keeps a second click from booking another.
+    messages_.showMessage(
+        parentWidget(), markError.isEmpty() ? QStringLiteral("Entrega solicitada com sucesso!") : markError);
+}
+
+void TFEntrega::reject()
+{
+    // Closing while a booking is under way would hide its outcome; the buttons say it is busy.
+    if (booking_)
+        return;
+    QDialog::reject();
 }
 
 void TFEntrega::Button1Click()
 {
     try {
-        mainForm_.FDConnection.execute("UPDATE  PEDIDOS SET ID_MCH = 'JA ENTREGUE' where ID = :ID  ",
-                                       {{":ID", ID}});
+        orders_.markDelivered(order_.ID);
     } catch (const DatabaseError &e) {
-        mainForm_.messages().showMessage(this, e.text());
+        messages_.showMessage(this, e.text());
         return;
     }
     accept();
@@ -408,7 +443,7 @@ void TFEntrega::Button1Click()
 
 void TFEntrega::FormClose()
 {
-    mainForm_.TimerPedidos->start();
+    emit closed();
 }
 
 } // namespace brisfold

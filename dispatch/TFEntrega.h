@@ -1,9 +1,12 @@
 #pragma once
 
-#include "store/Database.h"
+#include "courier/CourierClient.h"
+#include "store/CompanyStore.h"
+#include "store/OrderStore.h"
 
 #include <QDialog>
 #include <QString>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -11,61 +14,86 @@ class QPushButton;
 
 namespace brisfold {
 
+class BackgroundCall;
 class Clock;
-class TMainForm;
+class DispatchClaim;
+class MessageBoxes;
 
-// One order as the board hands it to the dispatch dialog; texts as stored, null as empty.
-struct OrderForDispatch
-{
-    qint64 id = 0;       // PEDIDOS.ID
-    QString orderNumber; // PEDIDOS.IDPEDIDO, the marketplace's number
-    QString timeLine;    // the card's time line, pictograph included
-    QString cliente;
-    QString telefone;
-    QString endereco;
-    QString latitude;
-    QString longitude;
-};
-
-// The dialog in which the user books a courier for one order, or marks it delivered.
+// The dialog in which the user books a courier for one order, or marks it delivered. It reads
+// and marks orders through the stores it is given and reports its opening and closing, so the
+// board can hold still meanwhile.
 class TFEntrega final : public QDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TFEntrega)
 
 public:
-    explicit TFEntrega(TMainForm &mainForm);
+    // `courierKey` is the integration key every courier-platform call sends.
+    TFEntrega(CompanyStore company, OrderStore orders, CourierSettings courier, QString courierKey,
+              MessageBoxes &messages, const Clock &clock, QWidget *parent = nullptr);
+    ~TFEntrega() override;
 
-    // Fills the caller's fields from `order`, stops the board refresh and shows the dialog
-    // modally; returns when it has closed, the refresh switched on again.
-    void openFor(const OrderForDispatch &order);
+    // Takes `order` for the next showing, with the card's time line (pictograph included).
+    void load(const DispatchOrder &order, const QString &timeLine);
+    // load(), then shows the dialog modally; returns when it has closed.
+    void openFor(const DispatchOrder &order, const QString &timeLine);
 
-    // Where the schedule's "now" comes from; the system clock unless set. Not owned.
-    void setClock(const Clock *clock);
+signals:
+    // Shown by the program (not a restore from the minimised state).
+    void opened();
+    // Closed by any route: a button, the close box or Escape.
+    void closed();
 
-    // Filled by the caller before showing.
-    qint64 ID = 0;
-    QString IDPEDIDO; // "aiqfome " and the marketplace's number
-    QString CLIENTE;
-    QString TELEFONE;
-    QString ENDERECO;
-    QString LAT;
-    QString LNG;
+public slots:
+    void EstimaEntrega();
+    void Button4Click();
+    void Button1Click();
+    void done(int result) override;
+    void reject() override;
 
-    // Read from EMPRESA on every showing and every estimate.
-    QString EMPRESA_EMAIL;
-    QString EMPRESA_SENHA;
-    QString EMPRESA_IDMACHINE;
-    QString EMPRESA_ENDERECO;
-    QString EMPRESA_BAIRRO;
-    QString EMPRESA_CIDADE;
-    QString EMPRESA_UF;
-    QString EMPRESA_CEP;
-    QString EMPRESA_LAT;
-    QString EMPRESA_LNG;
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    enum class ClaimOutcome
+    {
+        Book,     // post now, under this claim
+        AskAgain, // the user agreed to a mark: take the claim anew and look again
+        Stop,
+    };
+
+    void FormShow();
+    void FormClose();
+    void ComboBoxCategoriasChange();
+    void ComboBoxPagamentosChange();
+    void ComboBoxRetornoChange();
+    // What the claim found says about posting the order; may ask the user.
+    ClaimOutcome consider(DispatchClaim &claim, QString &agreedMark);
+    // Posts the booking and writes its mark on the worker, keeping the claim until then.
+    void book(std::shared_ptr<DispatchClaim> claim, const QString &paymentCode);
+    // The platform's answers, back on the UI thread.
+    void estimateFinished(const QString &result, qint64 orderId);
+    void showEstimate(const QString &result);
+    void bookingFinished(const QString &result, const QString &markError);
+    // Buttons off while the platform is asked.
+    void setCalling(bool calling);
+
+    CompanyStore companyStore_;
+    OrderStore orders_;
+    CourierSettings courier_;
+    QString courierKey_;
+    MessageBoxes &messages_;
+    const Clock &clock_;
+
+    DispatchOrder order_;
+    // EMPRESA as read at the showing and before every estimate; the booking sends these values.
+    CompanyProfile company_;
+    bool filling_ = false;       // rebuilding the lists is no change by the user
+    bool estimateAgain_ = false; // a list changed while an estimate was running
+    bool booking_ = false;       // a booking is with the platform
 
     QLabel *Label_IDPEDIDO = nullptr;
-    QLabel *LabelDATAHORA = nullptr; // its caption is set by the caller
+    QLabel *LabelDATAHORA = nullptr;
     QLabel *Label6CLIENTE = nullptr;
     QLabel *LabelENDERECO = nullptr;
     QComboBox *ComboBoxCategorias = nullptr;
@@ -76,27 +104,9 @@ public:
     QPushButton *Button1 = nullptr;
     QPushButton *Button4 = nullptr;
 
-public slots:
-    void EstimaEntrega();
-    void Button4Click();
-    void Button1Click();
-    void done(int result) override;
-
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
-    void FormShow();
-    void FormClose();
-    void ComboBoxCategoriasChange();
-    void ComboBoxPagamentosChange();
-    void ComboBoxRetornoChange();
-    // Copies the EMPRESA row into the EMPRESA_ fields and returns it.
-    ResultSet loadCompany();
-
-    TMainForm &mainForm_;
-    const Clock *clock_ = nullptr;
-    bool filling_ = false; // rebuilding the lists is no change by the user
+    // The estimate's and the booking's calls to the platform, one at a time; declared last, so
+    // it waits for its worker before the rest of the dialog goes.
+    std::unique_ptr<BackgroundCall> call_;
 };
 
 } // namespace brisfold

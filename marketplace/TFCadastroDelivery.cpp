@@ -1,9 +1,10 @@
 #include "marketplace/TFCadastroDelivery.h"
 
+#include "resources/PictureIds.h"
+#include "store/Database.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PictureView.h"
 #include "ui/ScreenPlacement.h"
-#include "app/TMainForm.h"
 
 #include <QEventLoop>
 #include <QLabel>
@@ -15,17 +16,12 @@
 
 namespace brisfold {
 
-namespace {
-
-const char *firstRow = "SELECT * FROM CONFIGDELIVERY ORDER BY ID LIMIT 1";
-
-} // namespace
-
-TFCadastroDelivery::TFCadastroDelivery(TMainForm &mainForm)
+TFCadastroDelivery::TFCadastroDelivery(MarketplaceCredentialsStore credentials, MessageBoxes &messages,
+                                       const ImageCollection &images, QWidget *parent)
     // A close box only: no minimise, maximise or help button.
-    : QDialog(&mainForm,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
-    , mainForm_(mainForm)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , credentials_(credentials)
+    , messages_(messages)
 {
     setObjectName(QStringLiteral("FCadastroDelivery"));
     setWindowTitle(QStringLiteral("Cadastro"));
@@ -44,7 +40,7 @@ TFCadastroDelivery::TFCadastroDelivery(TMainForm &mainForm)
     Label3->setWordWrap(true);
     Label3->setMinimumHeight(22);
     column->addWidget(Label3);
-    Logo = new PictureView(mainForm.images(), picture::aiqfome, this);
+    Logo = new PictureView(images, picture::aiqfome, this);
     Logo->setObjectName(QStringLiteral("VirtualImage1"));
     Logo->setFixedHeight(110);
     column->addWidget(Logo);
@@ -106,50 +102,28 @@ void TFCadastroDelivery::showEvent(QShowEvent *event)
 void TFCadastroDelivery::FormShow()
 {
     try {
-        Database &db = mainForm_.FDConnection;
-        ResultSet row = db.query(firstRow);
-        if (row.isEmpty()) {
-            // A row must exist for the cycle and for saving; the boxes keep what they hold.
-            db.execute("INSERT INTO CONFIGDELIVERY (IDORIGEM,ORIGEM,EMPRESA,LOGIN,SENHA,TOKEN,VALIDADE) "
-                       "VALUES (NULL,NULL,NULL,NULL,NULL,NULL,NULL)");
-            row = db.query(firstRow);
-            rowId_ = row.integer(0, u"ID");
+        bool added = false;
+        const MarketplaceCredentials row = credentials_.first(&added);
+        rowId_ = row.ID;
+        // A row just added for the cycle and for saving: the boxes keep what they hold.
+        if (added)
             return;
-        }
-        rowId_ = row.integer(0, u"ID");
-        EditLogin->setText(row.text(0, u"LOGIN"));
-        EditSenha->setText(row.text(0, u"SENHA"));
+        EditLogin->setText(row.LOGIN);
+        EditSenha->setText(row.SENHA);
     } catch (const DatabaseError &e) {
-        mainForm_.messages().showMessage(this, e.text());
+        messages_.showMessage(this, e.text());
     }
 }
 
 void TFCadastroDelivery::Button4Click()
 {
     try {
-        Database &db = mainForm_.FDConnection;
-        // The row may have gone since the dialog was shown; then a new one takes its place.
-        const int changed = db.execute("UPDATE CONFIGDELIVERY SET IDORIGEM = :IDORIGEM, ORIGEM = :ORIGEM, "
-                                       "LOGIN = :LOGIN, SENHA = :SENHA WHERE ID = :ID",
-                                       {{":IDORIGEM", qint64(1)},
-                                        {":ORIGEM", QStringLiteral("AIQFOME")},
-                                        {":LOGIN", EditLogin->text()},
-                                        {":SENHA", EditSenha->text()},
-                                        {":ID", rowId_}});
-        if (changed == 0) {
-            db.execute("INSERT INTO CONFIGDELIVERY (IDORIGEM,ORIGEM,LOGIN,SENHA) VALUES "
-                       "(:IDORIGEM,:ORIGEM,:LOGIN,:SENHA)",
-                       {{":IDORIGEM", qint64(1)},
-                        {":ORIGEM", QStringLiteral("AIQFOME")},
-                        {":LOGIN", EditLogin->text()},
-                        {":SENHA", EditSenha->text()}});
-        }
+        credentials_.save(rowId_, EditLogin->text(), EditSenha->text());
     } catch (const DatabaseError &e) {
-        mainForm_.messages().showMessage(this, e.text());
+        messages_.showMessage(this, e.text());
         return;
     }
-    mainForm_.TimerDelivery->setInterval(1);
-    mainForm_.TimerDelivery->start();
+    emit credentialsSaved();
     accept();
 }
 

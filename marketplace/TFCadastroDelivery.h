@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/MarketplaceCredentialsStore.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -8,8 +10,9 @@ class QPushButton;
 
 namespace brisfold {
 
+class ImageCollection;
+class MessageBoxes;
 class PictureView;
-class TMainForm;
 
 // The dialog that keeps the marketplace credentials in the first row of CONFIGDELIVERY.
 class TFCadastroDelivery final : public QDialog
@@ -18,7 +21,8 @@ class TFCadastroDelivery final : public QDialog
     Q_DISABLE_COPY_MOVE(TFCadastroDelivery)
 
 public:
-    explicit TFCadastroDelivery(TMainForm &mainForm);
+    TFCadastroDelivery(MarketplaceCredentialsStore credentials, MessageBoxes &messages,
+                       const ImageCollection &images, QWidget *parent = nullptr);
 
     // Shows the dialog without blocking the main window; already visible, it only comes to
     // the front and keeps what was typed.
@@ -26,11 +30,9 @@ public:
     // Shows the dialog modally and returns when it has closed.
     void showModal();
 
-    QLabel *Label3 = nullptr;
-    PictureView *Logo = nullptr;
-    QLineEdit *EditLogin = nullptr;
-    QLineEdit *EditSenha = nullptr;
-    QPushButton *Button4 = nullptr;
+signals:
+    // The credentials were stored; the next marketplace check should run at once.
+    void credentialsSaved();
 
 public slots:
     void Button4Click();
@@ -41,8 +43,15 @@ protected:
 private:
     void FormShow();
 
-    TMainForm &mainForm_;
+    MarketplaceCredentialsStore credentials_;
+    MessageBoxes &messages_;
     qint64 rowId_ = -1; // the row being edited: the table's first
+
+    QLabel *Label3 = nullptr;
+    PictureView *Logo = nullptr;
+    QLineEdit *EditLogin = nullptr;
+    QLineEdit *EditSenha = nullptr;
+    QPushButton *Button4 = nullptr;
 };
 
 } // namespace brisfold

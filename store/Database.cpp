@@ -167,15 +167,27 @@ Database::~Database() = default;
 
 bool Database::open(const QString &path, QString *error)
 {
+    return openWith(path, false, error);
+}
+
+bool Database::openReadOnly(const QString &path, QString *error)
+{
+    return openWith(path, true, error);
+}
+
+bool Database::openWith(const QString &path, bool readOnly, QString *error)
+{
     std::lock_guard lock(mutex_);
     statements_.clear();
     db_.reset();
     path_ = path;
     try {
-        auto db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE);
+        auto db = std::make_unique<SQLite::Database>(path.toStdString(), readOnly ? SQLite::OPEN_READONLY
+                                                                                  : SQLite::OPEN_READWRITE);
         db->setBusyTimeout(int(busyTimeout_.count()));
         db->exec("PRAGMA locking_mode = NORMAL");
-        useWriteAheadLog(*db);
+        if (!readOnly)
+            useWriteAheadLog(*db);
         // SQLite opens lazily; reading the catalogue finds a damaged or foreign file now.
         db->execAndGet("SELECT count(*) FROM sqlite_master");
         db_ = std::move(db);

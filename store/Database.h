@@ -89,8 +89,10 @@ private:
     SQLite::Statement &statement_;
 };
 
-// The program's one connection to its database file. Every statement, with the reading of
-// its result, runs under one lock, so the UI thread and a worker can share it.
+// A connection to the program's database file. Every statement, with the reading of its
+// result, runs under one lock, so the UI thread and a worker can share it. The program writes
+// through one connection only; a reader that must not wait behind the writer's commits opens
+// one of its own read-only.
 class Database final
 {
 public:
@@ -102,6 +104,10 @@ public:
     // Opens an existing file with normal locking and a busy time-out. On failure the
     // connection stays closed and the engine's text is returned.
     bool open(const QString &path, QString *error = nullptr);
+    // The same for a connection that only reads; every write through it fails. In the
+    // write-ahead log, which the writer switches on, a read sees the last commit and waits
+    // neither for a write transaction nor for a commit being synced.
+    bool openReadOnly(const QString &path, QString *error = nullptr);
     bool isOpen() const;
     QString path() const;
 
@@ -143,6 +149,7 @@ private:
         bool inUse = false;
     };
 
+    bool openWith(const QString &path, bool readOnly, QString *error);
     SQLite::Database &connection();
     void rollback() noexcept;
 

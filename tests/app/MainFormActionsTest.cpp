@@ -1,9 +1,8 @@
 // Settings, sign-out, closing and the timed question of the main window.
-#include "ui/MessageBoxes.h"
+#include "app/MinutesRule.h"
 #include "app/TMainForm.h"
-#include "support/FakePlatform.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/TestDatabase.h"
+#include "support/MainWindowHarness.h"
+#include "ui/MessageBoxes.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,16 +27,16 @@ class MainFormActions : public ::testing::Test
 {
 protected:
     MainFormActions()
-        : form(platform, messages, ProgramFolder(t.folder()))
     {
-        form.ComboBoxCategorias->addItems({QStringLiteral("Moto"), QStringLiteral("Carro")});
-        form.ComboBoxPagamentos->addItems({QStringLiteral("Faturado"), QStringLiteral("Pix")});
-        form.show();
+        categories->addItems({QStringLiteral("Moto"), QStringLiteral("Carro")});
+        h.find<QComboBox>("ComboBoxPagamentos")
+            ->addItems({QStringLiteral("Faturado"), QStringLiteral("Pix")});
+        h.form().show();
     }
 
     QStringList storedSettings()
     {
-        const ResultSet rows = t.db().query("SELECT * FROM CONFIGURACAO");
+        const ResultSet rows = h.db().query("SELECT * FROM CONFIGURACAO");
         QStringList out;
         for (int i = 0; i < rows.rowCount(); ++i) {
             out.append(rows.text(i, u"NOME") + u'|' + rows.text(i, u"SOLICITACAOAUTOMATICO") + u'|' +
@@ -48,15 +47,44 @@ protected:
     }
 
     // The whole text at once, as typed over a selection or pasted.
-    void type(const QString &text) { form.ComboBoxAgendar->setText(text); }
+    void type(const QString &text) { minutes->setText(text); }
 
-    TestDatabase t;
-    FakePlatform platform;
-    RecordingMessageBoxes messages;
-    TMainForm form;
+    MainWindowHarness h;
+    QLineEdit *minutes = h.find<QLineEdit>("ComboBoxAgendar");
+    QComboBox *categories = h.find<QComboBox>("ComboBoxCategorias");
+    QCheckBox *automatic = h.find<QCheckBox>("CheckBoxRebimentoAutomatico");
 };
 
 } // namespace
+
+TEST(MinutesRule, KeepsTheBoxBetweenOneAndOneHundredTwentyMinutes)
+{
+    using Outcome = MinutesCheck::Outcome;
+    struct Case
+    {
+        const char *text;
+        Outcome outcome;
+        const char *result; // the corrected text, or the message
+    };
+    const Case cases[] = {
+        {"", Outcome::Empty, ""},
+        {"1", Outcome::InRange, ""},
+        {"120", Outcome::InRange, ""},
+        {"007", Outcome::InRange, ""},
+        {"121", Outcome::Corrected, "120"},
+        {"150", Outcome::Corrected, "120"},
+        {"0", Outcome::Corrected, "5"},
+        {"-3", Outcome::Corrected, "5"},
+        {"99999999999", Outcome::NotWhole, "'99999999999' não é um valor inteiro válido"},
+        {"12a", Outcome::NotWhole, "'12a' não é um valor inteiro válido"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        const MinutesCheck check = checkMinutes(QString::fromUtf8(c.text));
+        EXPECT_EQ(check.outcome, c.outcome);
+        EXPECT_EQ(check.text, QString::fromUtf8(c.result));
+    }
+}
 
 TEST_F(MainFormActions, TheMinutesBoxKeepsItsRangeAndStoresTheWholeRow)
 {
@@ -68,97 +96,101 @@ TEST_F(MainFormActions, TheMinutesBoxKeepsItsRangeAndStoresTheWholeRow)
     for (const Case c : {Case{"150", "120"}, Case{"0", "5"}, Case{"007", "007"}, Case{"45", "45"}}) {
         SCOPED_TRACE(c.typed);
         type(QString::fromLatin1(c.typed));
-        EXPECT_EQ(form.ComboBoxAgendar->text(), QString::fromLatin1(c.shown));
+        EXPECT_EQ(minutes->text(), QString::fromLatin1(c.shown));
         EXPECT_EQ(storedSettings(),
                   QStringList{QStringLiteral("PADRAO|0|%1|Moto|Faturado|Não").arg(QLatin1String(c.shown))});
     }
-    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_TRUE(h.messages.shown.isEmpty());
 
     // Emptying the box saves nothing; the next change elsewhere stores the empty text.
-    form.ComboBoxAgendar->clear();
+    minutes->clear();
     EXPECT_EQ(storedSettings(), QStringList{QStringLiteral("PADRAO|0|45|Moto|Faturado|Não")});
-    form.ComboBoxRetorno->setCurrentIndex(1);
-    emit form.ComboBoxRetorno->activated(1);
+    QComboBox *returnList = h.find<QComboBox>("ComboBoxRetorno");
+    returnList->setCurrentIndex(1);
+    emit returnList->activated(1);
     EXPECT_EQ(storedSettings(), QStringList{QStringLiteral("PADRAO|0||Moto|Faturado|Sim")});
 }
 
 TEST_F(MainFormActions, TheMinutesBoxTakesDigitsOnly)
 {
-    form.ComboBoxAgendar->clear();
-    form.ComboBoxAgendar->setFocus();
-    QTest::keyClicks(form.ComboBoxAgendar, QStringLiteral("1a-2 ,+"));
-    form.ComboBoxAgendar->insert(QStringLiteral("\uFF13")); // a full-width digit
-    EXPECT_EQ(form.ComboBoxAgendar->text(), QStringLiteral("12"));
+    minutes->clear();
+    minutes->setFocus();
+    QTest::keyClicks(minutes, QStringLiteral("1a-2 ,+"));
+    minutes->insert(QStringLiteral("\uFF13")); // a full-width digit
+    EXPECT_EQ(minutes->text(), QStringLiteral("12"));
 }
 
 TEST_F(MainFormActions, AMinutesTextThatIsNoWholeNumberIsReportedAndNotSaved)
 {
     type(QStringLiteral("30"));
-    form.ComboBoxAgendar->setText(QStringLiteral("99999999999")); // as pasted
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown.at(0).contains(QStringLiteral("99999999999")));
-    EXPECT_EQ(form.ComboBoxAgendar->text(), QStringLiteral("99999999999"));
+    minutes->setText(QStringLiteral("99999999999")); // as pasted
+    ASSERT_EQ(h.messages.shown.size(), 1);
+    EXPECT_TRUE(h.messages.shown.at(0).contains(QStringLiteral("99999999999")));
+    EXPECT_EQ(minutes->text(), QStringLiteral("99999999999"));
     EXPECT_EQ(storedSettings(), QStringList{QStringLiteral("PADRAO|0|30|Moto|Faturado|Não")});
 }
 
 TEST_F(MainFormActions, TheSwitchRefreshesTheBoardAtOnceAndStoresItsState)
 {
-    form.TimerPedidos->stop();
-    QTest::mouseClick(form.CheckBoxRebimentoAutomatico, Qt::LeftButton);
-    EXPECT_TRUE(form.TimerPedidos->isActive());
-    EXPECT_EQ(form.TimerPedidos->interval(), 1);
-    EXPECT_EQ(form.PanelMenu->height(), 80);
+    QTimer *refresh = h.find<QTimer>("TimerPedidos");
+    refresh->stop();
+    QTest::mouseClick(automatic, Qt::LeftButton);
+    EXPECT_TRUE(refresh->isActive());
+    EXPECT_EQ(refresh->interval(), 1);
+    EXPECT_EQ(h.find<QFrame>("PanelMenu")->height(), 80);
     EXPECT_EQ(storedSettings(), QStringList{QStringLiteral("PADRAO|1|120|Moto|Faturado|Não")});
-    QTest::mouseClick(form.CheckBoxRebimentoAutomatico, Qt::LeftButton);
+    QTest::mouseClick(automatic, Qt::LeftButton);
     EXPECT_EQ(storedSettings(), QStringList{QStringLiteral("PADRAO|0|120|Moto|Faturado|Não")});
 }
 
 TEST_F(MainFormActions, AFailedSaveKeepsThePreviousRow)
 {
     type(QStringLiteral("30"));
-    t.db().execute("CREATE TRIGGER RECUSA BEFORE INSERT ON CONFIGURACAO WHEN NEW.CATEGORIAPADRAO = 'Carro' "
+    h.db().execute("CREATE TRIGGER RECUSA BEFORE INSERT ON CONFIGURACAO WHEN NEW.CATEGORIAPADRAO = 'Carro' "
                    "BEGIN SELECT RAISE(ABORT, 'gravação recusada'); END");
-    form.ComboBoxCategorias->setCurrentIndex(1);
-    emit form.ComboBoxCategorias->activated(1);
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown.at(0).contains(QStringLiteral("gravação recusada")));
+    categories->setCurrentIndex(1);
+    emit categories->activated(1);
+    ASSERT_EQ(h.messages.shown.size(), 1);
+    EXPECT_TRUE(h.messages.shown.at(0).contains(QStringLiteral("gravação recusada")));
     EXPECT_EQ(storedSettings(), QStringList{QStringLiteral("PADRAO|0|30|Moto|Faturado|Não")});
 }
 
 TEST_F(MainFormActions, SignOutOnlyAfterYesKeepsTheEmailAndForgetsTheStoredSignIn)
 {
-    t.db().execute("INSERT INTO EMPRESA (NOME,AUTOCONNECT,EMAIL,SENHA) VALUES ('Pizzaria','S','a@b.c','x')");
-    form.vLogado = true;
-    form.Logado(true);
-    form.EditEmail->setText(QStringLiteral("a@b.c"));
-    form.EditSenha->setText(QStringLiteral("x"));
+    h.db().execute("INSERT INTO EMPRESA (NOME,AUTOCONNECT,EMAIL,SENHA) VALUES ('Pizzaria','S','a@b.c','x')");
+    h.signInFace();
+    QLineEdit *email = h.find<QLineEdit>("EditEmail");
+    QLineEdit *password = h.find<QLineEdit>("EditSenha");
+    QToolButton *signOut = h.find<QToolButton>("SpeedButton5");
+    email->setText(QStringLiteral("a@b.c"));
+    password->setText(QStringLiteral("x"));
 
-    messages.answer = false;
-    QTest::mouseClick(form.SpeedButton5, Qt::LeftButton);
-    EXPECT_EQ(messages.asked, QStringList{QStringLiteral("Deseja sair da conta? ")});
-    EXPECT_TRUE(form.vLogado);
-    EXPECT_EQ(t.db().query("SELECT * FROM EMPRESA").rowCount(), 1);
+    h.messages.answer = false;
+    QTest::mouseClick(signOut, Qt::LeftButton);
+    EXPECT_EQ(h.messages.asked, QStringList{QStringLiteral("Deseja sair da conta? ")});
+    EXPECT_TRUE(h.form().vLogado());
+    EXPECT_EQ(h.db().query("SELECT * FROM EMPRESA").rowCount(), 1);
 
-    messages.answer = true;
-    QTest::mouseClick(form.SpeedButton5, Qt::LeftButton);
-    EXPECT_FALSE(form.vLogado);
-    EXPECT_TRUE(form.PanelLogin->isVisible());
-    EXPECT_FALSE(form.PanelPedidos->isVisible());
-    EXPECT_EQ(form.EditEmail->text(), QStringLiteral("a@b.c"));
-    EXPECT_EQ(form.EditSenha->text(), QString());
-    EXPECT_EQ(form.focusWidget(), form.EditEmail);
-    EXPECT_TRUE(t.db().query("SELECT * FROM EMPRESA").isEmpty());
+    h.messages.answer = true;
+    QTest::mouseClick(signOut, Qt::LeftButton);
+    EXPECT_FALSE(h.form().vLogado());
+    EXPECT_TRUE(h.find<QFrame>("PanelLogin")->isVisible());
+    EXPECT_FALSE(h.find<QFrame>("PanelPedidos")->isVisible());
+    EXPECT_EQ(email->text(), QStringLiteral("a@b.c"));
+    EXPECT_EQ(password->text(), QString());
+    EXPECT_EQ(h.form().focusWidget(), email);
+    EXPECT_TRUE(h.db().query("SELECT * FROM EMPRESA").isEmpty());
 }
 
 TEST_F(MainFormActions, TheWindowClosesOnlyAfterYes)
 {
-    messages.answer = false;
-    EXPECT_FALSE(form.close());
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(messages.asked, QStringList{QStringLiteral(
-                                  "A integração irá para de funcionar! Deseja encerrar a aplicação? ")});
-    messages.answer = true;
-    EXPECT_TRUE(form.close());
+    h.messages.answer = false;
+    EXPECT_FALSE(h.form().close());
+    EXPECT_TRUE(h.form().isVisible());
+    EXPECT_EQ(h.messages.asked, QStringList{QStringLiteral(
+                                    "A integração irá para de funcionar! Deseja encerrar a aplicação? ")});
+    h.messages.answer = true;
+    EXPECT_TRUE(h.form().close());
 }
 
 TEST(TimedQuestion, CountsAsNoWhenNobodyAnswersAndYesWhenClicked)

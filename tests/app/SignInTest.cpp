@@ -1,11 +1,10 @@
 // The "ENTRAR" action end to end, against a courier platform fake on loopback HTTPS.
+#include "BuildConfig.h"
 #include "app/TMainForm.h"
 #include "common/HttpClient.h"
 #include "marketplace/TFCadastroDelivery.h"
-#include "support/FakePlatform.h"
 #include "support/HttpsFake.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/TestDatabase.h"
+#include "support/MainWindowHarness.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,36 +33,48 @@ QByteArray profile(const char *status = "A", const char *payments = R"(["f","Z"]
            R"(,"categorias":[{"nome":"Moto"},{"nome":"Carro"}],"telefone":"44 3000-0000","documento":"123"}})";
 }
 
+MainWindowHarness::Options courierAt(const HttpsFake &fake)
+{
+    HttpClient::setExtraCaFile(HttpsFake::caFile());
+    MainWindowHarness::Options options;
+    options.courierUrl = fake.baseUrl();
+    return options;
+}
+
 class SignIn : public ::testing::Test
 {
 protected:
     SignIn()
-        : form(platform, messages, ProgramFolder(t.folder()))
     {
-        HttpClient::setExtraCaFile(HttpsFake::caFile());
-        form.courierSettings.baseUrl = fake.baseUrl();
-        dialog = new TFCadastroDelivery(form);
-        form.setDialogs(nullptr, dialog);
-        form.show();
+        h.form().show();
         // A stored marketplace row, so the credentials dialog stays closed unless a test removes it.
-        t.db().execute("INSERT INTO CONFIGDELIVERY (LOGIN,SENHA) VALUES ('loja','x')");
+        h.db().execute("INSERT INTO CONFIGDELIVERY (LOGIN,SENHA) VALUES ('loja','x')");
     }
 
     void signIn(const QString &email, const QString &password)
     {
-        form.EditEmail->setText(email);
-        form.EditSenha->setText(password);
-        QTest::mouseClick(form.Button4, Qt::LeftButton);
+        this->email->setText(email);
+        this->password->setText(password);
+        QTest::mouseClick(button, Qt::LeftButton);
+        waitForAnswer();
+    }
+
+    // The platform is asked on a worker; its answer is in once the connecting state is left.
+    void waitForAnswer()
+    {
+        EXPECT_TRUE(waitFor([this] { return button->text() == QStringLiteral("ENTRAR"); }));
     }
 
     void expectConnectingStateLeft()
     {
-        EXPECT_EQ(form.Button4->text(), QStringLiteral("ENTRAR"));
-        EXPECT_TRUE(form.Button4->isEnabled());
-        EXPECT_TRUE(form.EditEmail->isEnabled());
-        EXPECT_TRUE(form.EditSenha->isEnabled());
-        EXPECT_TRUE(form.CheckBoxAutoConect->isEnabled());
+        EXPECT_EQ(button->text(), QStringLiteral("ENTRAR"));
+        EXPECT_TRUE(button->isEnabled());
+        EXPECT_TRUE(email->isEnabled());
+        EXPECT_TRUE(password->isEnabled());
+        EXPECT_TRUE(h.find<QCheckBox>("CheckBoxAutoConect")->isEnabled());
     }
+
+    QString error() const { return h.find<QLabel>("LabelErro")->text(); }
 
     static QStringList items(const QComboBox *list)
     {
@@ -74,11 +85,14 @@ protected:
     }
 
     HttpsFake fake;
-    TestDatabase t;
-    FakePlatform platform;
-    RecordingMessageBoxes messages;
-    TMainForm form;
-    TFCadastroDelivery *dialog = nullptr;
+    MainWindowHarness h{courierAt(fake)};
+    TMainForm &form = h.form();
+    TFCadastroDelivery *dialog = &h.credentialsDialog();
+    QLineEdit *email = h.find<QLineEdit>("EditEmail");
+    QLineEdit *password = h.find<QLineEdit>("EditSenha");
+    QPushButton *button = h.find<QPushButton>("Button4");
+    QComboBox *payments = h.find<QComboBox>("ComboBoxPagamentos");
+    QComboBox *categories = h.find<QComboBox>("ComboBoxCategorias");
 };
 
 } // namespace
@@ -86,7 +100,7 @@ protected:
 TEST_F(SignIn, BothBoxesEmptyIsRefusedWithoutAskingThePlatform)
 {
     signIn(QString(), QString());
-    EXPECT_EQ(form.LabelErro->text(), QStringLiteral("Usuário e/ou senhas inválidos."));
+    EXPECT_EQ(error(), QStringLiteral("Usuário e/ou senhas inválidos."));
     EXPECT_TRUE(fake.requests().isEmpty());
     expectConnectingStateLeft();
 }
@@ -97,12 +111,13 @@ TEST_F(SignIn, ThePlatformsRefusalIsShownUnchanged)
                   FakeReply::json(R"({"errors":[{"message":"Usuário ou senha inválidos"}]})", 401));
     signIn(QStringLiteral("dono@pizzaria.com.br"), QString()); // one box filled: the platform decides
     ASSERT_EQ(fake.requests().size(), 1);
-    EXPECT_FALSE(form.LabelErro->text().isEmpty());
-    EXPECT_TRUE(form.LabelErro->text().contains(QStringLiteral("inv")))
-        << form.LabelErro->text().toStdString();
-    EXPECT_FALSE(form.vLogado);
-    EXPECT_TRUE(form.PanelLogin->isVisible());
-    EXPECT_GE(platform.broughtToFront, 1);
+    EXPECT_EQ(fake.lastRequest().header("api-key"), QByteArray(config::courierApiKey));
+    EXPECT_EQ(fake.lastRequest().header("api-key").size(), 32);
+    EXPECT_FALSE(error().isEmpty());
+    EXPECT_TRUE(error().contains(QStringLiteral("inv"))) << error().toStdString();
+    EXPECT_FALSE(form.vLogado());
+    EXPECT_TRUE(h.find<QFrame>("PanelLogin")->isVisible());
+    EXPECT_GE(h.platform.broughtToFront, 1);
     expectConnectingStateLeft();
 }
 
@@ -110,9 +125,9 @@ TEST_F(SignIn, AnInactiveCompanyIsRefusedAndItsRowKept)
 {
     fake.setReply("GET", "/api/integracao/empresa", FakeReply::json(profile("a")));
     signIn(QStringLiteral("dono@pizzaria.com.br"), QStringLiteral("s3nh@"));
-    EXPECT_EQ(form.LabelErro->text(), QStringLiteral("Empresa inativada pela Trevant"));
-    EXPECT_FALSE(form.vLogado);
-    EXPECT_EQ(t.db().query("SELECT * FROM EMPRESA").rowCount(), 1);
+    EXPECT_EQ(error(), QStringLiteral("Empresa inativada pela Trevant"));
+    EXPECT_FALSE(form.vLogado());
+    EXPECT_EQ(h.db().query("SELECT * FROM EMPRESA").rowCount(), 1);
     expectConnectingStateLeft();
 }
 
@@ -121,37 +136,38 @@ TEST_F(SignIn, SuccessShowsTheSignedInFacePurgesOldOrdersAndShowsTheSettingsWith
     fake.setReply("GET", "/api/integracao/empresa", FakeReply::json(profile()));
     const char *insert = "INSERT INTO PEDIDOS (ORIGEM,IDPEDIDO,DATAHORA) VALUES "
                          "(1,:ID,strftime('%Y-%m-%d %H:%M:%S','now',:AGE))";
-    t.db().execute(insert, {{":ID", QStringLiteral("velho")}, {":AGE", QStringLiteral("-49 hours")}});
-    t.db().execute(insert, {{":ID", QStringLiteral("novo")}, {":AGE", QStringLiteral("-47 hours")}});
-    t.db().execute("INSERT INTO CONFIGURACAO (NOME,SOLICITACAOAUTOMATICO,TEMPOAGENDAMENTO,CATEGORIAPADRAO,"
+    h.db().execute(insert, {{":ID", QStringLiteral("velho")}, {":AGE", QStringLiteral("-49 hours")}});
+    h.db().execute(insert, {{":ID", QStringLiteral("novo")}, {":AGE", QStringLiteral("-47 hours")}});
+    h.db().execute("INSERT INTO CONFIGURACAO (NOME,SOLICITACAOAUTOMATICO,TEMPOAGENDAMENTO,CATEGORIAPADRAO,"
                    "PAGAMENTOPADRAO,RETORNOPADRAO) VALUES ('PADRAO',1,'','Carro','Dinheiro','Sim')");
 
     signIn(QStringLiteral("dono@pizzaria.com.br"), QStringLiteral("s3nh@"));
 
-    EXPECT_TRUE(form.vLogado);
-    EXPECT_EQ(form.LabelErro->text(), QString());
-    EXPECT_FALSE(form.PanelLogin->isVisible());
-    EXPECT_TRUE(form.PanelMenu->isVisible());
-    EXPECT_TRUE(form.SpeedButton5->isVisible());
-    EXPECT_EQ(form.Label6PEDIDOS->text(), QStringLiteral("PEDIDOS"));
-    EXPECT_EQ(form.LabelEmpresa->text(), QStringLiteral("Pizzaria Bella"));
-    EXPECT_EQ(form.LabelCIDADE->text(), QStringLiteral("Maringa - PR")) << "replies are reduced to ASCII";
-    EXPECT_EQ(items(form.ComboBoxPagamentos), QStringList{QStringLiteral("Faturado")});
-    EXPECT_EQ(items(form.ComboBoxCategorias), (QStringList{QStringLiteral("Moto"), QStringLiteral("Carro")}));
+    EXPECT_TRUE(form.vLogado());
+    EXPECT_EQ(error(), QString());
+    EXPECT_FALSE(h.find<QFrame>("PanelLogin")->isVisible());
+    EXPECT_TRUE(h.find<QFrame>("PanelMenu")->isVisible());
+    EXPECT_TRUE(h.find<QToolButton>("SpeedButton5")->isVisible());
+    EXPECT_EQ(h.find<QLabel>("Label6PEDIDOS")->text(), QStringLiteral("PEDIDOS"));
+    EXPECT_EQ(h.find<QLabel>("LabelEmpresa")->text(), QStringLiteral("Pizzaria Bella"));
+    EXPECT_EQ(h.find<QLabel>("LabelCIDADE")->text(), QStringLiteral("Maringa - PR"))
+        << "replies are reduced to ASCII";
+    EXPECT_EQ(items(payments), QStringList{QStringLiteral("Faturado")});
+    EXPECT_EQ(items(categories), (QStringList{QStringLiteral("Moto"), QStringLiteral("Carro")}));
 
     // The stored settings are shown; a payment the company no longer takes falls back to the first.
-    EXPECT_EQ(form.ComboBoxCategorias->currentText(), QStringLiteral("Carro"));
-    EXPECT_EQ(form.ComboBoxPagamentos->currentText(), QStringLiteral("Faturado"));
-    EXPECT_EQ(form.ComboBoxRetorno->currentText(), QStringLiteral("Sim"));
-    EXPECT_EQ(form.ComboBoxAgendar->text(), QStringLiteral("60"));
-    EXPECT_TRUE(form.CheckBoxRebimentoAutomatico->isChecked());
-    EXPECT_EQ(t.db()
+    EXPECT_EQ(categories->currentText(), QStringLiteral("Carro"));
+    EXPECT_EQ(payments->currentText(), QStringLiteral("Faturado"));
+    EXPECT_EQ(h.find<QComboBox>("ComboBoxRetorno")->currentText(), QStringLiteral("Sim"));
+    EXPECT_EQ(h.find<QLineEdit>("ComboBoxAgendar")->text(), QStringLiteral("60"));
+    EXPECT_TRUE(h.find<QCheckBox>("CheckBoxRebimentoAutomatico")->isChecked());
+    EXPECT_EQ(h.db()
                   .query("SELECT TEMPOAGENDAMENTO, PAGAMENTOPADRAO FROM CONFIGURACAO")
                   .text(0, u"PAGAMENTOPADRAO"),
               QStringLiteral("Dinheiro"))
         << "showing the settings saves nothing";
 
-    const ResultSet orders = t.db().query("SELECT IDPEDIDO FROM PEDIDOS");
+    const ResultSet orders = h.db().query("SELECT IDPEDIDO FROM PEDIDOS");
     ASSERT_EQ(orders.rowCount(), 1);
     EXPECT_EQ(orders.text(0, u"IDPEDIDO"), QStringLiteral("novo"));
     EXPECT_FALSE(dialog->isVisible());
@@ -161,19 +177,19 @@ TEST_F(SignIn, SuccessShowsTheSignedInFacePurgesOldOrdersAndShowsTheSettingsWith
 TEST_F(SignIn, StoredMinutesAreCorrectedForShowOnly)
 {
     fake.setReply("GET", "/api/integracao/empresa", FakeReply::json(profile()));
-    t.db().execute(
+    h.db().execute(
         "INSERT INTO CONFIGURACAO (NOME,SOLICITACAOAUTOMATICO,TEMPOAGENDAMENTO) VALUES ('PADRAO',0,'500')");
     signIn(QStringLiteral("dono@pizzaria.com.br"), QStringLiteral("s3nh@"));
-    EXPECT_EQ(form.ComboBoxAgendar->text(), QStringLiteral("120"));
-    EXPECT_FALSE(form.CheckBoxRebimentoAutomatico->isChecked());
-    EXPECT_EQ(t.db().query("SELECT TEMPOAGENDAMENTO FROM CONFIGURACAO").text(0, u"TEMPOAGENDAMENTO"),
+    EXPECT_EQ(h.find<QLineEdit>("ComboBoxAgendar")->text(), QStringLiteral("120"));
+    EXPECT_FALSE(h.find<QCheckBox>("CheckBoxRebimentoAutomatico")->isChecked());
+    EXPECT_EQ(h.db().query("SELECT TEMPOAGENDAMENTO FROM CONFIGURACAO").text(0, u"TEMPOAGENDAMENTO"),
               QStringLiteral("500"));
 }
 
 TEST_F(SignIn, WithoutMarketplaceCredentialsTheDialogOpensAndTheSignInWaitsForIt)
 {
     fake.setReply("GET", "/api/integracao/empresa", FakeReply::json(profile()));
-    t.db().execute("DELETE FROM CONFIGDELIVERY");
+    h.db().execute("DELETE FROM CONFIGDELIVERY");
     QString buttonWhileOpen;
     bool wasModal = false;
     // Polls, since the platform call may take a while before the dialog comes up.
@@ -184,25 +200,25 @@ TEST_F(SignIn, WithoutMarketplaceCredentialsTheDialogOpensAndTheSignInWaitsForIt
             return;
         poll.stop();
         wasModal = dialog->isModal();
-        buttonWhileOpen = form.Button4->text();
+        buttonWhileOpen = button->text();
         dialog->close();
     });
     poll.start();
     signIn(QStringLiteral("dono@pizzaria.com.br"), QStringLiteral("s3nh@"));
     EXPECT_TRUE(wasModal);
     EXPECT_EQ(buttonWhileOpen, QStringLiteral("CONECTANDO"));
-    EXPECT_TRUE(form.vLogado);
-    EXPECT_EQ(t.db().query("SELECT * FROM CONFIGDELIVERY").rowCount(), 1) << "the dialog stored an empty row";
+    EXPECT_TRUE(form.vLogado());
+    EXPECT_EQ(h.db().query("SELECT * FROM CONFIGDELIVERY").rowCount(), 1) << "the dialog stored an empty row";
     expectConnectingStateLeft();
 }
 
 TEST_F(SignIn, ADatabaseErrorAfterThePlatformCallNeverLeavesTheConnectingState)
 {
     fake.setReply("GET", "/api/integracao/empresa", FakeReply::json(profile()));
-    t.db().execute("DROP TABLE CONFIGURACAO");
+    h.db().execute("DROP TABLE CONFIGURACAO");
     signIn(QStringLiteral("dono@pizzaria.com.br"), QStringLiteral("s3nh@"));
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown.at(0).contains(QStringLiteral("CONFIGURACAO")));
+    ASSERT_EQ(h.messages.shown.size(), 1);
+    EXPECT_TRUE(h.messages.shown.at(0).contains(QStringLiteral("CONFIGURACAO")));
     expectConnectingStateLeft();
 }
 
@@ -210,18 +226,48 @@ TEST_F(SignIn, EnterInTheMinutesBoxRepeatsTheSignIn)
 {
     fake.setReply("GET", "/api/integracao/empresa", FakeReply::json(profile()));
     signIn(QStringLiteral("dono@pizzaria.com.br"), QStringLiteral("s3nh@"));
-    ASSERT_TRUE(form.vLogado);
+    ASSERT_TRUE(form.vLogado());
     fake.setReply("GET", "/api/integracao/empresa", FakeReply::json(profile("A", R"(["x","D"])")));
-    QTest::keyClick(form.ComboBoxAgendar, Qt::Key_Return);
+    QTest::keyClick(h.find<QLineEdit>("ComboBoxAgendar"), Qt::Key_Return);
+    waitForAnswer();
     EXPECT_EQ(fake.requests().size(), 2);
-    EXPECT_EQ(items(form.ComboBoxPagamentos),
-              (QStringList{QStringLiteral("Pix"), QStringLiteral("Dinheiro")}));
+    EXPECT_EQ(items(payments), (QStringList{QStringLiteral("Pix"), QStringLiteral("Dinheiro")}));
 
     // A refusal now keeps the signed-in face.
     fake.setReply("GET", "/api/integracao/empresa",
                   FakeReply::json(R"({"errors":[{"message":"bloqueado"}]})", 403));
-    QTest::keyClick(form.EditSenha, Qt::Key_Enter);
+    QTest::keyClick(password, Qt::Key_Enter);
+    waitForAnswer();
     EXPECT_EQ(fake.requests().size(), 3);
-    EXPECT_TRUE(form.vLogado);
-    EXPECT_TRUE(form.PanelMenu->isVisible());
+    EXPECT_TRUE(form.vLogado());
+    EXPECT_TRUE(h.find<QFrame>("PanelMenu")->isVisible());
+}
+
+TEST_F(SignIn, TheWindowKeepsRunningWhileThePlatformIsSlowToAnswer)
+{
+    FakeReply slow = FakeReply::json(profile());
+    slow.behaviour = FakeReply::Behaviour::HangBeforeReply;
+    fake.setReply("GET", "/api/integracao/empresa", slow);
+    email->setText(QStringLiteral("dono@pizzaria.com.br"));
+    password->setText(QStringLiteral("s3nh@"));
+    QTest::mouseClick(button, Qt::LeftButton);
+
+    // The UI thread's timers tick while the request waits for its answer.
+    int ticks = 0;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&ticks] { ++ticks; });
+    probe.start(5);
+    ASSERT_TRUE(waitFor([&] { return fake.requests().size() == 1 && ticks >= 10; }));
+    EXPECT_EQ(button->text(), QStringLiteral("CONECTANDO"));
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_FALSE(email->isEnabled());
+    EXPECT_FALSE(form.vLogado());
+    // A second "ENTRAR" meanwhile (Enter in a box) asks nothing more.
+    QTest::keyClick(password, Qt::Key_Enter);
+
+    fake.release();
+    waitForAnswer();
+    EXPECT_EQ(fake.requests().size(), 1);
+    EXPECT_TRUE(form.vLogado());
+    expectConnectingStateLeft();
 }

@@ -1,20 +1,17 @@
 #include "app/TMainForm.h"
 
+#include "BuildConfig.h"
+#include "support/MainWindowHarness.h"
 #include "ui/PictureView.h"
-#include "support/FakePlatform.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/TestDatabase.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -24,30 +21,6 @@ using namespace brisfold;
 using namespace brisfold::test;
 
 namespace {
-
-struct MainFormFixture
-{
-    explicit MainFormFixture(const QString &folder)
-        : form(platform, messages, ProgramFolder(folder))
-    {}
-
-    FakePlatform platform;
-    RecordingMessageBoxes messages;
-    TMainForm form;
-};
-
-template <typename Condition> bool waitFor(Condition condition, int timeoutMs = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 void storeCompany(Database &db, const char *autoconnect)
 {
@@ -60,56 +33,51 @@ void storeCompany(Database &db, const char *autoconnect)
 
 TEST(TMainForm, IsCreatedSignedOutWithItsTimersTitleAndAutostart)
 {
-    TestDatabase t;
-    MainFormFixture f(t.folder());
-    TMainForm &form = f.form;
+    MainWindowHarness h;
+    TMainForm &form = h.form();
 
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Trevant - v5.6.0"));
-    EXPECT_TRUE(f.messages.shown.isEmpty());
-    EXPECT_TRUE(form.FDConnection.isOpen());
-    EXPECT_FALSE(form.vLogado);
-    EXPECT_EQ(form.vpEmpresa, QStringLiteral("Trevant"));
-    EXPECT_TRUE(form.vpUrlEmpresa.endsWith(QStringLiteral("/solicitacao/gestaoPedido")));
-    EXPECT_EQ(form.vpTokenMachine.size(), 32);
-    EXPECT_EQ(form.vpIndexLogo, 19);
-    EXPECT_EQ(form.VirtualImage1->position(), 19);
-    EXPECT_EQ(f.platform.autostartFolders, QStringList{QDir(t.folder()).absolutePath()});
+    EXPECT_TRUE(h.messages.shown.isEmpty());
+    EXPECT_TRUE(h.databaseOpen());
+    EXPECT_FALSE(form.vLogado());
+    EXPECT_EQ(h.find<PictureView>("VirtualImage1")->position(), 19);
+    EXPECT_EQ(h.platform.autostartFolders, QStringList{QDir(h.folder()).absolutePath()});
 
     struct TimerCase
     {
-        QTimer *timer;
+        const char *name;
         int interval;
         bool active;
     };
-    const TimerCase timers[] = {{form.TimerLogin, 1, true},
-                                {form.TimerLoginAutomatico, 500, false},
-                                {form.TimerPedidos, 500, true},
-                                {form.TimerDelivery, 1000, true},
-                                {form.TimerCountDelivery, 1000, false},
-                                {form.TimerCadastroEntrega, 500, false},
-                                {form.TimerVersao, 1000, true}};
+    const TimerCase timers[] = {{"TimerLogin", 1, true},
+                                {"TimerLoginAutomatico", 500, false},
+                                {"TimerPedidos", 500, true},
+                                {"TimerDelivery", 1000, true},
+                                {"TimerCountDelivery", 1000, false},
+                                {"TimerCadastroEntrega", 500, false},
+                                {"TimerVersao", 1000, true}};
     for (const TimerCase &c : timers) {
-        SCOPED_TRACE(c.timer->objectName().toStdString());
-        EXPECT_EQ(c.timer->interval(), c.interval);
-        EXPECT_EQ(c.timer->isActive(), c.active);
+        SCOPED_TRACE(c.name);
+        const QTimer *timer = h.find<QTimer>(c.name);
+        EXPECT_EQ(timer->interval(), c.interval);
+        EXPECT_EQ(timer->isActive(), c.active);
     }
 
     form.show();
-    EXPECT_TRUE(form.PanelLogin->isVisible());
-    EXPECT_EQ(form.PanelLogin->height(), 450);
-    EXPECT_FALSE(form.PanelMenu->isVisible());
-    EXPECT_FALSE(form.PanelPedidos->isVisible());
-    EXPECT_FALSE(form.SpeedButton5->isVisible());
-    EXPECT_EQ(form.Button4->text(), QStringLiteral("ENTRAR"));
-    EXPECT_EQ(form.EditSenha->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(form.Label6PEDIDOS->text(), QStringLiteral("CALCULANDO PEDIDOS"));
+    EXPECT_TRUE(h.find<QFrame>("PanelLogin")->isVisible());
+    EXPECT_EQ(h.find<QFrame>("PanelLogin")->height(), 450);
+    EXPECT_FALSE(h.find<QFrame>("PanelMenu")->isVisible());
+    EXPECT_FALSE(h.find<QFrame>("PanelPedidos")->isVisible());
+    EXPECT_FALSE(h.find<QToolButton>("SpeedButton5")->isVisible());
+    EXPECT_EQ(h.find<QPushButton>("Button4")->text(), QStringLiteral("ENTRAR"));
+    EXPECT_EQ(h.find<QLineEdit>("EditSenha")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(h.find<QLabel>("Label6PEDIDOS")->text(), QStringLiteral("CALCULANDO PEDIDOS"));
 }
 
 TEST(TMainForm, HasAFixedFrameWithoutMaximiseCentredOnTheScreen)
 {
-    TestDatabase t;
-    MainFormFixture f(t.folder());
-    TMainForm &form = f.form;
+    MainWindowHarness h;
+    TMainForm &form = h.form();
 
     const Qt::WindowFlags flags = form.windowFlags();
     EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
@@ -130,31 +98,32 @@ TEST(TMainForm, HasAFixedFrameWithoutMaximiseCentredOnTheScreen)
     form.resize(1200, 900);
     EXPECT_EQ(form.size(), QSize(886, 565));
 
-    EXPECT_EQ(form.StatusPanel0->width(), 200);
-    EXPECT_EQ(form.StatusPanel1->width(), 500);
+    EXPECT_EQ(h.find<QLabel>("StatusPanel0")->width(), 200);
+    EXPECT_EQ(h.find<QLabel>("StatusPanel1")->width(), 500);
 }
 
 TEST(TMainForm, TheFaceFollowsTheSignInFlagAtEveryTickOfTimerLogin)
 {
-    TestDatabase t;
-    MainFormFixture f(t.folder());
-    TMainForm &form = f.form;
+    MainWindowHarness h;
+    TMainForm &form = h.form();
     form.show();
+    const QTimer *timerLogin = h.find<QTimer>("TimerLogin");
+    const QFrame *login = h.find<QFrame>("PanelLogin");
 
-    form.vLogado = true;
+    form.setVLogado(true);
     form.TimerLoginTimer();
-    EXPECT_EQ(form.TimerLogin->interval(), 5000);
-    EXPECT_TRUE(form.TimerLogin->isActive());
-    EXPECT_FALSE(form.PanelLogin->isVisible());
-    EXPECT_EQ(form.PanelLogin->height(), 1);
-    EXPECT_TRUE(form.PanelMenu->isVisible());
-    EXPECT_TRUE(form.PanelPedidos->isVisible());
-    EXPECT_TRUE(form.SpeedButton5->isVisible());
+    EXPECT_EQ(timerLogin->interval(), 5000);
+    EXPECT_TRUE(timerLogin->isActive());
+    EXPECT_FALSE(login->isVisible());
+    EXPECT_EQ(login->height(), 1);
+    EXPECT_TRUE(h.find<QFrame>("PanelMenu")->isVisible());
+    EXPECT_TRUE(h.find<QFrame>("PanelPedidos")->isVisible());
+    EXPECT_TRUE(h.find<QToolButton>("SpeedButton5")->isVisible());
 
-    form.vLogado = false;
+    form.setVLogado(false);
     form.TimerLoginTimer();
-    EXPECT_TRUE(form.PanelLogin->isVisible());
-    EXPECT_FALSE(form.PanelPedidos->isVisible());
+    EXPECT_TRUE(login->isVisible());
+    EXPECT_FALSE(h.find<QFrame>("PanelPedidos")->isVisible());
 }
 
 TEST(TMainForm, FirstShowingFillsTheStoredSignInOnlyWhenAutoconnectIsS)
@@ -166,57 +135,72 @@ TEST(TMainForm, FirstShowingFillsTheStoredSignInOnlyWhenAutoconnectIsS)
     };
     for (const Case c : {Case{"S", true}, Case{"N", false}, Case{"s", false}, Case{nullptr, false}}) {
         SCOPED_TRACE(c.autoconnect ? c.autoconnect : "no row");
-        TestDatabase t;
+        MainWindowHarness h;
         if (c.autoconnect)
-            storeCompany(t.db(), c.autoconnect);
-        MainFormFixture f(t.folder());
-        TMainForm &form = f.form;
-        form.CheckBoxAutoConect->setChecked(false);
-        form.show();
+            storeCompany(h.db(), c.autoconnect);
+        QCheckBox *autoConnect = h.find<QCheckBox>("CheckBoxAutoConect");
+        const QLineEdit *email = h.find<QLineEdit>("EditEmail");
+        autoConnect->setChecked(false);
+        h.form().show();
 
-        EXPECT_TRUE(form.CheckBoxAutoConect->isChecked());
-        EXPECT_EQ(form.TimerLoginAutomatico->isActive(), c.stored);
-        EXPECT_EQ(form.EditEmail->text(), c.stored ? QStringLiteral("dono@pizzaria.com.br") : QString());
-        EXPECT_EQ(form.EditSenha->text(), c.stored ? QStringLiteral("s3nh@") : QString());
+        EXPECT_TRUE(autoConnect->isChecked());
+        EXPECT_EQ(h.find<QTimer>("TimerLoginAutomatico")->isActive(), c.stored);
+        EXPECT_EQ(email->text(), c.stored ? QStringLiteral("dono@pizzaria.com.br") : QString());
+        EXPECT_EQ(h.find<QLineEdit>("EditSenha")->text(), c.stored ? QStringLiteral("s3nh@") : QString());
         if (!c.stored) {
-            EXPECT_EQ(form.focusWidget(), form.EditEmail);
+            EXPECT_EQ(h.form().focusWidget(), email);
         }
-        EXPECT_TRUE(f.messages.shown.isEmpty());
+        EXPECT_TRUE(h.messages.shown.isEmpty());
     }
 }
 
 TEST(TMainForm, ADatabaseThatCannotBeOpenedIsReportedAndTheWindowStillShows)
 {
-    QTemporaryDir empty; // no BD folder at all
-    MainFormFixture f(empty.path());
-    TMainForm &form = f.form;
+    MainWindowHarness::Options options;
+    options.withoutDatabase = true; // no BD folder at all
+    MainWindowHarness h(options);
+    TMainForm &form = h.form();
 
-    ASSERT_EQ(f.messages.shown.size(), 1);
-    const QString first = f.messages.shown.at(0);
+    ASSERT_EQ(h.messages.shown.size(), 1);
+    const QString first = h.messages.shown.at(0);
     EXPECT_TRUE(first.startsWith(QStringLiteral("Erro: Avise o Suporte")));
     EXPECT_GT(first.size(), QStringLiteral("Erro: Avise o Suporte").size())
         << "the engine's text follows directly";
-    EXPECT_EQ(f.platform.startedScripts,
-              QStringList{QDir(empty.path()).filePath(QStringLiteral("fechar.sh"))});
-    EXPECT_EQ(form.vpEmpresa, QStringLiteral("Trevant"));
+    EXPECT_EQ(h.platform.startedScripts, QStringList{QDir(h.folder()).filePath(QStringLiteral("fechar.sh"))});
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Trevant - v5.6.0"));
 
     form.show();
     EXPECT_TRUE(form.isVisible());
-    ASSERT_EQ(f.messages.shown.size(), 2) << "the renewed attempt fails too";
-    EXPECT_EQ(QStringLiteral("Erro: Avise o Suporte") + f.messages.shown.at(1), first);
-    EXPECT_FALSE(form.CheckBoxAutoConect->isChecked()) << "the rest of the first showing is skipped";
-    EXPECT_TRUE(form.PanelLogin->isVisible());
-    EXPECT_EQ(f.platform.startedScripts.size(), 1);
+    ASSERT_EQ(h.messages.shown.size(), 2) << "the renewed attempt fails too";
+    EXPECT_EQ(QStringLiteral("Erro: Avise o Suporte") + h.messages.shown.at(1), first);
+    EXPECT_FALSE(h.find<QCheckBox>("CheckBoxAutoConect")->isChecked())
+        << "the rest of the first showing is skipped";
+    EXPECT_TRUE(h.find<QFrame>("PanelLogin")->isVisible());
+    EXPECT_EQ(h.platform.startedScripts.size(), 1);
+}
+
+TEST(TMainForm, ADatabaseThatCanBeOpenedAtTheFirstShowingIsUsedFromThen)
+{
+    MainWindowHarness::Options options;
+    options.withoutDatabase = true;
+    MainWindowHarness h(options);
+    ASSERT_FALSE(h.databaseOpen());
+    // Put in place between the start and the first showing.
+    TestDatabase::createAt(h.folder());
+    h.form().show();
+    EXPECT_TRUE(h.databaseOpen());
+    EXPECT_EQ(h.messages.shown.size(), 1) << "only the start's report";
+    EXPECT_TRUE(h.find<QCheckBox>("CheckBoxAutoConect")->isChecked()) << "the first showing ran on";
 }
 
 TEST(TMainForm, TheSignalFileBringsTheWindowToTheFrontAndIsDeleted)
 {
-    TestDatabase t;
-    MainFormFixture f(t.folder());
-    TMainForm &form = f.form;
-    const QString signal = form.folder().signalFile();
-    QDir().mkpath(form.folder().signalFolder());
+    MainWindowHarness h;
+    TMainForm &form = h.form();
+    const ProgramFolder folder(h.folder());
+    const QString signal = folder.signalFile();
+    QDir().mkpath(folder.signalFolder());
+    const QTimer *timerVersao = h.find<QTimer>("TimerVersao");
 
     // Any file at that name counts, whatever it holds.
     QFile file(signal);
@@ -224,22 +208,22 @@ TEST(TMainForm, TheSignalFileBringsTheWindowToTheFrontAndIsDeleted)
     file.close();
 
     form.TimerVersaoTimer();
-    EXPECT_FALSE(form.TimerVersao->isActive()) << "disarmed while the check runs";
-    EXPECT_TRUE(waitFor([&] { return form.TimerVersao->isActive(); }));
+    EXPECT_FALSE(timerVersao->isActive()) << "disarmed while the check runs";
+    EXPECT_TRUE(waitFor([&] { return timerVersao->isActive(); }));
     EXPECT_FALSE(QFile::exists(signal));
-    EXPECT_EQ(f.platform.broughtToFront, 1);
+    EXPECT_EQ(h.platform.broughtToFront, 1);
 
     // Without a file, a tick changes nothing.
     form.TimerVersaoTimer();
-    EXPECT_TRUE(waitFor([&] { return form.TimerVersao->isActive(); }));
-    EXPECT_EQ(f.platform.broughtToFront, 1);
+    EXPECT_TRUE(waitFor([&] { return timerVersao->isActive(); }));
+    EXPECT_EQ(h.platform.broughtToFront, 1);
 }
 
 TEST(TMainForm, TheHeaderLogoOpensTheManagementPage)
 {
-    TestDatabase t;
-    MainFormFixture f(t.folder());
-    f.form.show();
-    QTest::mouseClick(f.form.VirtualImage1, Qt::LeftButton);
-    EXPECT_EQ(f.platform.openedPages, QStringList{f.form.vpUrlEmpresa});
+    MainWindowHarness h;
+    h.form().show();
+    QTest::mouseClick(h.find<PictureView>("VirtualImage1"), Qt::LeftButton);
+    EXPECT_EQ(h.platform.openedPages, QStringList{QString::fromUtf8(config::courierWebUrl) +
+                                                  QStringLiteral("/solicitacao/gestaoPedido")});
 }

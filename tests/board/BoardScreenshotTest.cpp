@@ -1,12 +1,12 @@
 // Renders a board with five orders in both dispatch modes, with the program's theme, into PNG
 // files that a person looks at.
-#include "ui/ImageCollection.h"
-#include "ui/Theme.h"
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
 #include "board/OrderListModel.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/TestDatabase.h"
+#include "ui/ImageCollection.h"
+#include "ui/Theme.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -56,7 +55,6 @@ TEST(BoardScreenshot, FiveOrdersInBothDispatchModes)
     ASSERT_TRUE(db.open(t.path()));
     RecordingMessageBoxes messages;
     ImageCollection images;
-    QTimer timer;
     bool automatic = false;
 
     // The lower part of the main window at its design width: the button row with the count
@@ -76,8 +74,7 @@ TEST(BoardScreenshot, FiveOrdersInBothDispatchModes)
     header->addSpacing(button->sizeHint().width());
     column->addLayout(header);
     OrderBoard board(
-        db, countLine, &timer, [] { return true; }, [&automatic] { return automatic; }, messages, images,
-        &panel);
+        db, countLine, [] { return true; }, [&automatic] { return automatic; }, messages, images, &panel);
     board.grid()->setFixedHeight(4 * 75);
     column->addWidget(board.grid());
     panel.resize(900, panel.sizeHint().height());

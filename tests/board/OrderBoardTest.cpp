@@ -1,12 +1,12 @@
 #include "board/OrderBoard.h"
 
-#include "ui/ImageCollection.h"
 #include "board/OrderCard.h"
 #include "board/OrderCardDelegate.h"
 #include "board/OrderGrid.h"
 #include "board/OrderListModel.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/TestDatabase.h"
+#include "ui/ImageCollection.h"
 
 #include <QApplication>
 #include <QDate>
@@ -32,8 +32,8 @@ class BoardTest : public ::testing::Test
 protected:
     BoardTest()
         : board(
-              db, &countLine, &timer, [this] { return signedIn; }, [this] { return automatic; }, messages,
-              images, &window)
+              db, &countLine, [this] { return signedIn; }, [this] { return automatic; }, messages, images,
+              &window)
     {
         QString error;
         if (!db.open(t.path(), &error))
@@ -42,7 +42,6 @@ protected:
         auto *layout = new QVBoxLayout(&window);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(board.grid());
-        timer.setInterval(500);
     }
 
     // An order whose arrival is `age` away from the engine's UTC clock ("-12 hours").
@@ -92,12 +91,12 @@ protected:
     Database db;
     QWidget window;
     QLabel countLine;
-    QTimer timer;
     bool signedIn = true;
     bool automatic = false;
     RecordingMessageBoxes messages;
     ImageCollection images;
     OrderBoard board;
+    const QTimer &timer = board.refreshTimer();
 };
 
 TEST_F(BoardTest, ListsTheLastThirteenHoursByTheEngineClockBoundIncluded)
@@ -241,8 +240,8 @@ TEST_F(BoardTest, DatabaseErrorIsShownAndStopsTheRefreshUntilTheTimerIsRearmed)
     // Someone else re-arms the timer (settings switch, dispatch dialog closing).
     t.db().execute("ALTER TABLE PEDIDOS_OLD RENAME TO PEDIDOS");
     addOrder(QStringLiteral("B"));
-    timer.setInterval(1);
-    timer.start();
+    board.resume();
+    EXPECT_EQ(timer.interval(), 1);
     board.TimerPedidosTimer();
     EXPECT_EQ(countLine.text(), QStringLiteral("2 PEDIDOS INTEGRADOS"));
     EXPECT_TRUE(timer.isActive());

@@ -1,15 +1,14 @@
 // The dispatch dialog against a courier platform fake on loopback HTTPS and a real database.
 #include "dispatch/TFEntrega.h"
 
-#include "ui/MessageBoxes.h"
-#include "app/TMainForm.h"
-#include "ui/Theme.h"
 #include "common/HttpClient.h"
 #include "cycle/MarketplaceCheck.h"
-#include "support/FakePlatform.h"
 #include "support/HttpsFake.h"
 #include "support/SettableClock.h"
 #include "support/TestDatabase.h"
+#include "support/WaitFor.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Theme.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -81,21 +80,39 @@ class Dispatch : public ::testing::Test
 {
 protected:
     Dispatch()
-        : form(platform, messages, ProgramFolder(t.folder()))
     {
         HttpClient::setExtraCaFile(HttpsFake::caFile());
-        form.courierSettings.baseUrl = fake.baseUrl();
-        form.vpTokenMachine = QStringLiteral("chave");
-        dialog = new TFEntrega(form);
-        dialog->setClock(&clock);
-        messages.dialog = dialog;
-        form.setDialogs(dialog, nullptr);
-        form.TimerPedidos->stop();
+        messages.dialog = &dialog;
+        // As the main window does with its board: held while the dialog is open.
+        QObject::connect(&dialog, &TFEntrega::opened, [this] { boardHeld = true; });
+        QObject::connect(&dialog, &TFEntrega::closed, [this] { boardHeld = false; });
 
         setCompany(QStringLiteral("[x] [Z] [D] "), QStringLiteral("[Moto] [Carro] "));
         orderId = addOrder(QStringLiteral("12345"));
         fake.setReply("GET", estimatePath, FakeReply::json(estimate("12.50")));
         fake.setReply("POST", bookingPath, FakeReply::json(R"({"response":{"id_mch":991}})"));
+    }
+
+    // The program's own connection, on which the dialog and the automatic dispatch take their
+    // claims; the fixture's second one sets up and checks rows.
+    static Database &openProgramDb(Database &db, const QString &path)
+    {
+        EXPECT_TRUE(db.open(path));
+        return db;
+    }
+
+    CourierSettings courierAt(const QString &baseUrl) const
+    {
+        CourierSettings settings;
+        settings.baseUrl = baseUrl;
+        return settings;
+    }
+
+    template <typename T> T *find(const char *name)
+    {
+        T *found = dialog.findChild<T *>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
     }
 
     void setCompany(const QString &payments, const QString &categories)
@@ -119,19 +136,38 @@ protected:
         return t.db().query("SELECT MAX(ID) AS ID FROM PEDIDOS").integer(0, u"ID");
     }
 
-    // What the board does, without the modal loop, so the test can act on the open dialog.
-    void open(qint64 id, const QString &number = QStringLiteral("12345"))
+    // The order as the board hands it over, shown without the modal loop, so the test can act on
+    // the open dialog.
+    void open(qint64 id) { open(id, dialog); }
+    void open(qint64 id, TFEntrega &target)
     {
         const ResultSet row = t.db().query("SELECT * FROM PEDIDOS WHERE ID = :ID", {{":ID", id}});
-        dialog->ID = id;
-        dialog->IDPEDIDO = QStringLiteral("aiqfome ") + number;
-        dialog->LabelDATAHORA->setText(QStringLiteral("\U0001F552 15/03/2024 12:00"));
-        dialog->CLIENTE = row.text(0, u"CLIENTE");
-        dialog->TELEFONE = row.text(0, u"TELEFONE");
-        dialog->ENDERECO = row.text(0, u"ENDERECO");
-        dialog->LAT = row.text(0, u"LATITUDE");
-        dialog->LNG = row.text(0, u"LONGITUDE");
-        dialog->show();
+        DispatchOrder order;
+        order.ID = id;
+        order.IDPEDIDO = row.text(0, u"IDPEDIDO");
+        order.CLIENTE = row.text(0, u"CLIENTE");
+        order.TELEFONE = row.text(0, u"TELEFONE");
+        order.ENDERECO = row.text(0, u"ENDERECO");
+        order.LATITUDE = row.text(0, u"LATITUDE");
+        order.LONGITUDE = row.text(0, u"LONGITUDE");
+        target.load(order, QStringLiteral("\U0001F552 15/03/2024 12:00"));
+        target.show();
+        settle(target);
+    }
+
+    // The platform is asked on a worker; its answer is in once the buttons are back.
+    static void settle(TFEntrega &target)
+    {
+        auto *button = target.findChild<QPushButton *>(QStringLiteral("Button4"));
+        EXPECT_TRUE(waitFor([button] { return button->isEnabled(); }));
+    }
+    void settle() { settle(dialog); }
+
+    // A click on one of the dialog's buttons, and the platform's answer to it.
+    void click(QPushButton *button)
+    {
+        QTest::mouseClick(button, Qt::LeftButton);
+        settle();
     }
 
     QList<RecordedRequest> requests(const QByteArray &path) const
@@ -158,12 +194,31 @@ protected:
 
     HttpsFake fake;
     TestDatabase t;
-    FakePlatform platform;
+    Database programDb;
     WitnessingMessageBoxes messages;
     SettableClock clock{QDateTime(QDate(2024, 3, 15), QTime(23, 30, 59))};
-    TMainForm form;
-    TFEntrega *dialog = nullptr;
+    QWidget window; // stands for the main window
+    TFEntrega dialog{CompanyStore(openProgramDb(programDb, t.path())),
+                     OrderStore(programDb),
+                     courierAt(fake.baseUrl()),
+                     QStringLiteral("chave"),
+                     messages,
+                     clock,
+                     &window};
+    bool boardHeld = false;
     qint64 orderId = 0;
+
+    QLabel *orderLine = find<QLabel>("Label_IDPEDIDO");
+    QLabel *timeLine = find<QLabel>("LabelDATAHORA");
+    QLabel *customerLine = find<QLabel>("Label6CLIENTE");
+    QLabel *addressLine = find<QLabel>("LabelENDERECO");
+    QComboBox *categories = find<QComboBox>("ComboBoxCategorias");
+    QComboBox *payments = find<QComboBox>("ComboBoxPagamentos");
+    QComboBox *delays = find<QComboBox>("ComboBoxAgendar");
+    QComboBox *returns = find<QComboBox>("ComboBoxRetorno");
+    QLabel *fee = find<QLabel>("Label1");
+    QPushButton *delivered = find<QPushButton>("Button1");
+    QPushButton *book = find<QPushButton>("Button4");
 };
 
 QList<QPair<QString, QString>> queryItems(const RecordedRequest &request)
@@ -175,29 +230,27 @@ QList<QPair<QString, QString>> queryItems(const RecordedRequest &request)
 
 TEST_F(Dispatch, ShowingFillsTheWindowAsksTheEstimateWithTheDialogsValuesAndShowsTheFee)
 {
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Solicitar entrega"));
-    EXPECT_EQ(dialog->size(), QSize(405, 393));
-    EXPECT_EQ(dialog->Label1->text(), QStringLiteral("R$0,00"));
-    const QStringList delays = items(dialog->ComboBoxAgendar);
-    EXPECT_EQ(delays.size(), 23);
-    EXPECT_EQ(delays.indexOf(QStringLiteral("35")) + 1, delays.indexOf(QStringLiteral("45"))) << "no 40";
-    EXPECT_EQ(delays.last(), QStringLiteral("120"));
-    EXPECT_EQ(dialog->ComboBoxAgendar->currentText(), QStringLiteral("5"));
-    EXPECT_EQ(items(dialog->ComboBoxRetorno), (QStringList{QStringLiteral("Não"), QStringLiteral("Sim")}));
-    EXPECT_EQ(dialog->ComboBoxRetorno->currentText(), QStringLiteral("Não"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Solicitar entrega"));
+    EXPECT_EQ(dialog.size(), QSize(405, 393));
+    EXPECT_EQ(fee->text(), QStringLiteral("R$0,00"));
+    const QStringList delayItems = items(delays);
+    EXPECT_EQ(delayItems.size(), 23);
+    EXPECT_EQ(delayItems.indexOf(QStringLiteral("35")) + 1, delayItems.indexOf(QStringLiteral("45")))
+        << "no 40";
+    EXPECT_EQ(delayItems.last(), QStringLiteral("120"));
+    EXPECT_EQ(delays->currentText(), QStringLiteral("5"));
+    EXPECT_EQ(items(returns), (QStringList{QStringLiteral("Não"), QStringLiteral("Sim")}));
+    EXPECT_EQ(returns->currentText(), QStringLiteral("Não"));
 
     open(orderId);
 
-    EXPECT_EQ(dialog->Label_IDPEDIDO->text(), QStringLiteral("\U0001F9FE aiqfome 12345"));
-    EXPECT_EQ(dialog->Label6CLIENTE->text(), QStringLiteral("\U0001F464 Zé \"Bigode\""));
-    EXPECT_EQ(dialog->LabelENDERECO->text(), QStringLiteral("\U0001F4CD Rua São João, 45 & fundos"));
-    EXPECT_EQ(items(dialog->ComboBoxPagamentos),
-              (QStringList{QStringLiteral("Pix"), QStringLiteral("Dinheiro")}))
+    EXPECT_EQ(orderLine->text(), QStringLiteral("\U0001F9FE aiqfome 12345"));
+    EXPECT_EQ(customerLine->text(), QStringLiteral("\U0001F464 Zé \"Bigode\""));
+    EXPECT_EQ(addressLine->text(), QStringLiteral("\U0001F4CD Rua São João, 45 & fundos"));
+    EXPECT_EQ(items(payments), (QStringList{QStringLiteral("Pix"), QStringLiteral("Dinheiro")}))
         << "lower-case code shown, unknown code skipped";
-    EXPECT_EQ(dialog->ComboBoxPagamentos->currentText(), QStringLiteral("Pix"));
-    EXPECT_EQ(items(dialog->ComboBoxCategorias),
-              (QStringList{QStringLiteral("Moto"), QStringLiteral("Carro")}));
-    EXPECT_EQ(dialog->EMPRESA_CEP, QStringLiteral("87013-000"));
+    EXPECT_EQ(payments->currentText(), QStringLiteral("Pix"));
+    EXPECT_EQ(items(categories), (QStringList{QStringLiteral("Moto"), QStringLiteral("Carro")}));
 
     const QList<RecordedRequest> asked = requests(estimatePath);
     ASSERT_EQ(asked.size(), 1);
@@ -221,7 +274,7 @@ TEST_F(Dispatch, ShowingFillsTheWindowAsksTheEstimateWithTheDialogsValuesAndShow
     EXPECT_EQ(queryItems(asked.first()), expected);
     EXPECT_EQ(asked.first().header("api-key"), QByteArray("chave"));
 
-    EXPECT_EQ(dialog->Label1->text(), QStringLiteral("R$ 12.50")) << "the fee as the platform wrote it";
+    EXPECT_EQ(fee->text(), QStringLiteral("R$ 12.50")) << "the fee as the platform wrote it";
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join(u'|').toStdString();
 }
 
@@ -230,20 +283,22 @@ TEST_F(Dispatch, AFailedEstimateIsShownAndLeavesTheLastFee)
     fake.setReply("GET", estimatePath,
                   FakeReply::json(R"({"errors":[{"message":"Endereço fora da área"}]})", 422));
     open(orderId);
-    EXPECT_EQ(dialog->Label1->text(), QStringLiteral("R$0,00"));
+    EXPECT_EQ(fee->text(), QStringLiteral("R$0,00"));
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_TRUE(messages.shown.first().contains(QStringLiteral("Endereço fora da área")))
         << messages.shown.first().toStdString();
 
     fake.setReply("GET", estimatePath, FakeReply::json(estimate(R"("9,90")")));
-    dialog->ComboBoxRetorno->setCurrentText(QStringLiteral("Sim"));
-    EXPECT_EQ(dialog->Label1->text(), QStringLiteral("R$ 9,90"));
+    returns->setCurrentText(QStringLiteral("Sim"));
+    settle();
+    EXPECT_EQ(fee->text(), QStringLiteral("R$ 9,90"));
 
     fake.setReply("GET", estimatePath, FakeReply::json("nao e json", 503));
-    dialog->ComboBoxCategorias->setCurrentText(QStringLiteral("Carro"));
-    EXPECT_EQ(dialog->Label1->text(), QStringLiteral("R$ 9,90"));
+    categories->setCurrentText(QStringLiteral("Carro"));
+    settle();
+    EXPECT_EQ(fee->text(), QStringLiteral("R$ 9,90"));
     EXPECT_EQ(messages.shown.size(), 2);
-    EXPECT_TRUE(dialog->isVisible()) << "the dialog stays usable";
+    EXPECT_TRUE(dialog.isVisible()) << "the dialog stays usable";
 }
 
 TEST_F(Dispatch, CategoryPaymentAndReturnAskAgainButTheDelayDoesNot)
@@ -260,20 +315,18 @@ TEST_F(Dispatch, CategoryPaymentAndReturnAskAgainButTheDelayDoesNot)
         const char *value;
     };
     const Case cases[] = {
-        {"payment", [&] { dialog->ComboBoxPagamentos->setCurrentText(QStringLiteral("Dinheiro")); }, 1,
-         nullptr, nullptr},
-        {"delay", [&] { dialog->ComboBoxAgendar->setCurrentText(QStringLiteral("45")); }, 0, nullptr,
-         nullptr},
-        {"return", [&] { dialog->ComboBoxRetorno->setCurrentText(QStringLiteral("Sim")); }, 1, "com_retorno",
-         "true"},
-        {"category", [&] { dialog->ComboBoxCategorias->setCurrentText(QStringLiteral("Carro")); }, 1,
-         "categoria_nome", "Carro"},
+        {"payment", [&] { payments->setCurrentText(QStringLiteral("Dinheiro")); }, 1, nullptr, nullptr},
+        {"delay", [&] { delays->setCurrentText(QStringLiteral("45")); }, 0, nullptr, nullptr},
+        {"return", [&] { returns->setCurrentText(QStringLiteral("Sim")); }, 1, "com_retorno", "true"},
+        {"category", [&] { categories->setCurrentText(QStringLiteral("Carro")); }, 1, "categoria_nome",
+         "Carro"},
     };
     QList<QPair<QString, QString>> before = first;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const qsizetype count = requests(estimatePath).size();
         c.change();
+        settle();
         ASSERT_EQ(requests(estimatePath).size(), count + c.newRequests);
         if (c.newRequests == 0)
             continue;
@@ -292,11 +345,13 @@ TEST_F(Dispatch, CategoryPaymentAndReturnAskAgainButTheDelayDoesNot)
 TEST_F(Dispatch, ABookingPostsTheDocumentMarksTheOrderClosesAndThenReportsSuccess)
 {
     open(orderId);
-    dialog->ComboBoxRetorno->setCurrentText(QStringLiteral("Sim"));
-    dialog->ComboBoxCategorias->setCurrentText(QStringLiteral("Carro"));
-    dialog->ComboBoxAgendar->setCurrentText(QStringLiteral("120"));
+    returns->setCurrentText(QStringLiteral("Sim"));
+    settle();
+    categories->setCurrentText(QStringLiteral("Carro"));
+    settle();
+    delays->setCurrentText(QStringLiteral("120"));
 
-    QTest::mouseClick(dialog->Button4, Qt::LeftButton);
+    click(book);
 
     const QList<RecordedRequest> posted = requests(bookingPath);
     ASSERT_EQ(posted.size(), 1);
@@ -322,11 +377,11 @@ TEST_F(Dispatch, ABookingPostsTheDocumentMarksTheOrderClosesAndThenReportsSucces
     EXPECT_EQ(stop.value(u"lat_parada").toDouble(), -23.40);
 
     EXPECT_EQ(mark(orderId), QStringLiteral("MACHINE"));
-    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(messages.asked.isEmpty()) << "an open order is booked without a question";
     ASSERT_EQ(messages.shown, QStringList{QStringLiteral("Entrega solicitada com sucesso!")});
     EXPECT_FALSE(messages.dialogVisible.first()) << "the success is reported after the dialog closed";
-    EXPECT_TRUE(form.TimerPedidos->isActive());
+    EXPECT_FALSE(boardHeld) << "the board refreshes again";
 }
 
 TEST_F(Dispatch, ARefusedBookingIsShownWithItsAccentsAndKeepsTheDialogOpen)
@@ -350,33 +405,33 @@ TEST_F(Dispatch, ARefusedBookingIsShownWithItsAccentsAndKeepsTheDialogOpen)
         SCOPED_TRACE(c.name);
         messages.shown.clear();
         fake.setReply("POST", bookingPath, c.reply);
-        QTest::mouseClick(dialog->Button4, Qt::LeftButton);
+        click(book);
         EXPECT_EQ(messages.shown, QStringList{QString::fromUtf8(c.expected)});
         EXPECT_EQ(mark(orderId), QString());
-        EXPECT_TRUE(dialog->isVisible());
-        EXPECT_FALSE(form.TimerPedidos->isActive());
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(boardHeld);
     }
 }
 
 TEST_F(Dispatch, APaymentWithoutACodeSendsNothing)
 {
-    for (const QString &payments : {QString(), QStringLiteral("[Q] ")}) {
-        SCOPED_TRACE(payments.toStdString());
-        setCompany(payments, QString());
+    for (const QString &codes : {QString(), QStringLiteral("[Q] ")}) {
+        SCOPED_TRACE(codes.toStdString());
+        setCompany(codes, QString());
         messages.shown.clear();
         open(orderId);
-        EXPECT_EQ(dialog->ComboBoxPagamentos->count(), 0);
-        EXPECT_EQ(dialog->ComboBoxCategorias->count(), 0);
+        EXPECT_EQ(payments->count(), 0);
+        EXPECT_EQ(categories->count(), 0);
         ASSERT_FALSE(requests(estimatePath).isEmpty());
         EXPECT_EQ(queryItems(requests(estimatePath).last()).at(13).second, QString()) << "empty category";
-        EXPECT_EQ(dialog->Label1->text(), QStringLiteral("R$ 12.50")) << "the estimate is still shown";
+        EXPECT_EQ(fee->text(), QStringLiteral("R$ 12.50")) << "the estimate is still shown";
 
-        QTest::mouseClick(dialog->Button4, Qt::LeftButton);
+        click(book);
         EXPECT_EQ(messages.shown,
                   QStringList{QStringLiteral("Tipo do pagamento da entrega não especificado!")});
         EXPECT_TRUE(requests(bookingPath).isEmpty());
-        EXPECT_TRUE(dialog->isVisible());
-        dialog->close();
+        EXPECT_TRUE(dialog.isVisible());
+        dialog.close();
     }
 }
 
@@ -384,40 +439,43 @@ TEST_F(Dispatch, AlreadyDeliveredMarksTheOrderWithoutAskingThePlatform)
 {
     open(orderId);
     const qsizetype before = fake.requests().size();
-    QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+    click(delivered);
     EXPECT_EQ(mark(orderId), QStringLiteral("JA ENTREGUE"));
     EXPECT_EQ(fake.requests().size(), before);
-    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(messages.shown.isEmpty());
-    EXPECT_TRUE(form.TimerPedidos->isActive());
+    EXPECT_FALSE(boardHeld) << "the board refreshes again";
 }
 
 TEST_F(Dispatch, OpenForFillsTheDialogStopsTheRefreshAndAnyCloseSwitchesItOn)
 {
     const std::pair<const char *, std::function<void()>> routes[] = {
-        {"close box", [&] { dialog->close(); }},
-        {"escape", [&] { QTest::keyClick(dialog, Qt::Key_Escape); }},
+        {"close box", [&] { dialog.close(); }},
+        {"escape", [&] { QTest::keyClick(&dialog, Qt::Key_Escape); }},
     };
     for (const auto &[name, close] : routes) {
         SCOPED_TRACE(name);
-        form.TimerPedidos->start();
-        bool refreshWhileOpen = true;
+        bool heldWhileOpen = false;
         QString header, time;
-        QTimer::singleShot(0, dialog, [&] {
-            refreshWhileOpen = form.TimerPedidos->isActive();
-            header = dialog->Label_IDPEDIDO->text();
-            time = dialog->LabelDATAHORA->text();
+        QTimer::singleShot(0, &dialog, [&] {
+            heldWhileOpen = boardHeld;
+            header = orderLine->text();
+            time = timeLine->text();
             close();
         });
-        dialog->openFor({orderId, QStringLiteral("12345"), QStringLiteral("\U0001F552 15/03 12:00"),
-                         QStringLiteral("Ana"), QString(), QStringLiteral("Rua A, 1"), QString(), QString()});
-        EXPECT_FALSE(refreshWhileOpen);
+        dialog.openFor({orderId, QStringLiteral("12345"), QStringLiteral("Ana"), QString(),
+                        QStringLiteral("Rua A, 1"), QString(), QString()},
+                       QStringLiteral("\U0001F552 15/03 12:00"));
+        EXPECT_TRUE(heldWhileOpen);
         EXPECT_EQ(header, QStringLiteral("\U0001F9FE aiqfome 12345"));
         EXPECT_EQ(time, QStringLiteral("\U0001F552 15/03 12:00"));
-        EXPECT_EQ(dialog->IDPEDIDO, QStringLiteral("aiqfome 12345"));
-        EXPECT_FALSE(dialog->isVisible());
-        EXPECT_TRUE(form.TimerPedidos->isActive());
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_FALSE(boardHeld) << "the board refreshes again";
     }
+    // The estimate goes on after the dialog closed; its answer is nobody's any more.
+    ASSERT_TRUE(waitFor([&] { return !requests(estimatePath).isEmpty(); }));
+    settle();
+    EXPECT_TRUE(messages.shown.isEmpty());
     const QList<QPair<QString, QString>> sent = queryItems(requests(estimatePath).last());
     EXPECT_EQ(sent.at(10).second, QString()) << "an order without coordinates";
 }
@@ -425,19 +483,21 @@ TEST_F(Dispatch, OpenForFillsTheDialogStopsTheRefreshAndAnyCloseSwitchesItOn)
 TEST_F(Dispatch, ReturnAndDelayCarryOverToTheNextOrderWhileTheListsAreRebuilt)
 {
     open(orderId);
-    dialog->ComboBoxRetorno->setCurrentText(QStringLiteral("Sim"));
-    dialog->ComboBoxAgendar->setCurrentText(QStringLiteral("45"));
-    dialog->ComboBoxPagamentos->setCurrentText(QStringLiteral("Dinheiro"));
-    dialog->close();
+    returns->setCurrentText(QStringLiteral("Sim"));
+    settle();
+    delays->setCurrentText(QStringLiteral("45"));
+    payments->setCurrentText(QStringLiteral("Dinheiro"));
+    settle();
+    dialog.close();
 
     const qint64 second = addOrder(QStringLiteral("777"));
-    open(second, QStringLiteral("777"));
-    EXPECT_EQ(dialog->ComboBoxRetorno->currentText(), QStringLiteral("Sim"));
-    EXPECT_EQ(dialog->ComboBoxAgendar->currentText(), QStringLiteral("45"));
-    EXPECT_EQ(dialog->ComboBoxPagamentos->currentText(), QStringLiteral("Pix"));
+    open(second);
+    EXPECT_EQ(returns->currentText(), QStringLiteral("Sim"));
+    EXPECT_EQ(delays->currentText(), QStringLiteral("45"));
+    EXPECT_EQ(payments->currentText(), QStringLiteral("Pix"));
     EXPECT_EQ(queryItems(requests(estimatePath).last()).at(14).second, QStringLiteral("true"));
 
-    QTest::mouseClick(dialog->Button4, Qt::LeftButton);
+    click(book);
     const QJsonObject doc = QJsonDocument::fromJson(requests(bookingPath).last().body).object();
     EXPECT_EQ(doc.value(u"hora").toString(), QStringLiteral("00:15"));
     EXPECT_EQ(doc.value(u"paradas").toArray().at(0).toObject().value(u"id_externo").toString(),
@@ -472,7 +532,6 @@ TEST_F(Dispatch, AMarkedOrderIsBookedAgainOnlyWhenTheUserSaysSo)
         messages.dialogVisible.clear();
         messages.asked.clear();
         messages.yesNoAnswers = {c.answer};
-        form.TimerPedidos->stop(); // as the board leaves it while the dialog is open
         const qsizetype before = requests(bookingPath).size();
         if (!c.markedWhileOpen)
             setMark();
@@ -480,22 +539,22 @@ TEST_F(Dispatch, AMarkedOrderIsBookedAgainOnlyWhenTheUserSaysSo)
         if (c.markedWhileOpen)
             setMark();
 
-        QTest::mouseClick(dialog->Button4, Qt::LeftButton);
+        click(book);
 
         EXPECT_EQ(messages.asked, QStringList{c.question});
         if (c.answer) {
             EXPECT_EQ(requests(bookingPath).size(), before + 1);
             EXPECT_EQ(mark(orderId), QStringLiteral("MACHINE"));
             EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Entrega solicitada com sucesso!")});
-            EXPECT_FALSE(dialog->isVisible());
-            EXPECT_TRUE(form.TimerPedidos->isActive());
+            EXPECT_FALSE(dialog.isVisible());
+            EXPECT_FALSE(boardHeld) << "the board refreshes again";
         } else {
             EXPECT_EQ(requests(bookingPath).size(), before);
             EXPECT_EQ(mark(orderId), stored);
             EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join(u'|').toStdString();
-            EXPECT_TRUE(dialog->isVisible()) << "answering Não leaves the dialog as it was";
-            EXPECT_FALSE(form.TimerPedidos->isActive());
-            dialog->close();
+            EXPECT_TRUE(dialog.isVisible()) << "answering Não leaves the dialog as it was";
+            EXPECT_TRUE(boardHeld);
+            dialog.close();
         }
     }
 }
@@ -507,10 +566,10 @@ TEST_F(Dispatch, TheMarkIsReadAgainAfterTheQuestionIsAnswered)
     // The answer covers the mark it was given for; another mark by then is asked about anew.
     messages.whileAsking = [&] { t.db().execute("UPDATE PEDIDOS SET ID_MCH = 'MACHINE'"); };
     messages.yesNoAnswers = {true, false};
-    QTest::mouseClick(dialog->Button4, Qt::LeftButton);
+    click(book);
     EXPECT_EQ(messages.asked, (QStringList{despiteDelivered, anotherCourier}));
     EXPECT_TRUE(requests(bookingPath).isEmpty());
-    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 namespace {
@@ -554,14 +613,22 @@ TEST_F(Dispatch, TheDialogAndTheAutomaticDispatchNeverPostTheSameOrderTogether)
         slowBooking.behaviour = FakeReply::Behaviour::HangBeforeReply;
         platform.setReply("POST", bookingPath, slowBooking);
         platform.setReply("GET", estimatePath, FakeReply::json(estimate("12.50")));
-        form.courierSettings.baseUrl = platform.baseUrl();
+        TFEntrega raceDialog{CompanyStore(programDb),
+                             OrderStore(programDb),
+                             courierAt(platform.baseUrl()),
+                             QStringLiteral("chave"),
+                             messages,
+                             clock,
+                             &window};
+        messages.dialog = &raceDialog;
+        QPushButton *raceBook = raceDialog.findChild<QPushButton *>(QStringLiteral("Button4"));
         const auto bookings = [&] {
             qsizetype n = 0;
             for (const RecordedRequest &r : platform.requests())
                 n += r.path == bookingPath;
             return n;
         };
-        const MarketplaceCheck check(form.FDConnection, MarketplaceSettings{}, form.courierSettings, clock);
+        const MarketplaceCheck check(programDb, MarketplaceSettings{}, courierAt(platform.baseUrl()), clock);
         const auto automaticDispatch = [&] {
             SignedInEvents events;
             check.AbrirEntregaAgendarAutomatico(input, events);
@@ -569,7 +636,7 @@ TEST_F(Dispatch, TheDialogAndTheAutomaticDispatchNeverPostTheSameOrderTogether)
 
         t.db().execute("UPDATE PEDIDOS SET ID_MCH = NULL");
         messages.shown.clear();
-        open(orderId);
+        open(orderId, raceDialog);
 
         std::atomic<bool> secondDone = false;
         // Lets the first post answer once the other path has had its go, or once it has posted
@@ -584,13 +651,14 @@ TEST_F(Dispatch, TheDialogAndTheAutomaticDispatchNeverPostTheSameOrderTogether)
                 automaticDispatch();
                 secondDone = true;
             });
-            QTest::mouseClick(dialog->Button4, Qt::LeftButton);
+            QTest::mouseClick(raceBook, Qt::LeftButton);
             worker.join();
+            settle(raceDialog);
             EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Entrega solicitada com sucesso!")});
         } else {
             std::thread worker(automaticDispatch);
             EXPECT_TRUE(eventually([&] { return bookings() == 1; }));
-            QTest::mouseClick(dialog->Button4, Qt::LeftButton);
+            QTest::mouseClick(raceBook, Qt::LeftButton);
             secondDone = true;
             worker.join();
             EXPECT_EQ(messages.shown,
@@ -600,7 +668,8 @@ TEST_F(Dispatch, TheDialogAndTheAutomaticDispatchNeverPostTheSameOrderTogether)
 
         EXPECT_EQ(bookings(), 1);
         EXPECT_EQ(mark(orderId), QStringLiteral("MACHINE"));
-        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_FALSE(raceDialog.isVisible());
+        messages.dialog = &dialog;
     }
 }
 
@@ -609,17 +678,17 @@ TEST_F(Dispatch, AFailureToMarkAfterBookingClosesTheDialogSoTheCourierIsNotBooke
     t.db().execute("CREATE TRIGGER recusa BEFORE UPDATE OF ID_MCH ON PEDIDOS BEGIN "
                    "SELECT RAISE(ABORT, 'disco cheio'); END");
     open(orderId);
-    QTest::mouseClick(dialog->Button4, Qt::LeftButton);
+    click(book);
     EXPECT_EQ(requests(bookingPath).size(), 1);
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_TRUE(messages.shown.first().contains(QStringLiteral("disco cheio")));
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_TRUE(form.TimerPedidos->isActive());
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(boardHeld) << "the board refreshes again";
 }
 
 TEST_F(Dispatch, TheWindowHasACloseBoxOnlyAFixedSizeAndOpensInTheMiddleOfTheScreen)
 {
-    const Qt::WindowFlags flags = dialog->windowFlags();
+    const Qt::WindowFlags flags = dialog.windowFlags();
     EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Dialog);
     EXPECT_TRUE(flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint));
     for (const Qt::WindowType hint :
@@ -627,24 +696,25 @@ TEST_F(Dispatch, TheWindowHasACloseBoxOnlyAFixedSizeAndOpensInTheMiddleOfTheScre
         EXPECT_FALSE(flags.testFlag(hint)) << hint;
 
     // The main window in a corner, so that the middle of it is not the middle of the screen.
-    form.move(0, 0);
-    form.show();
+    window.resize(886, 565);
+    window.move(0, 0);
+    window.show();
     open(orderId);
-    const QRect screen = form.screen()->availableGeometry();
-    ASSERT_NE(form.frameGeometry().center(), screen.center());
-    EXPECT_EQ(dialog->frameGeometry().center(), screen.center());
-    EXPECT_EQ(dialog->size(), QSize(405, 393));
+    const QRect screen = window.screen()->availableGeometry();
+    ASSERT_NE(window.frameGeometry().center(), screen.center());
+    EXPECT_EQ(dialog.frameGeometry().center(), screen.center());
+    EXPECT_EQ(dialog.size(), QSize(405, 393));
     // What the window manager is told: it may neither shrink nor grow the window.
-    ASSERT_NE(dialog->windowHandle(), nullptr);
-    EXPECT_EQ(dialog->windowHandle()->minimumSize(), QSize(405, 393));
-    EXPECT_EQ(dialog->windowHandle()->maximumSize(), QSize(405, 393));
-    EXPECT_EQ(dialog->windowHandle()->flags(), flags);
+    ASSERT_NE(dialog.windowHandle(), nullptr);
+    EXPECT_EQ(dialog.windowHandle()->minimumSize(), QSize(405, 393));
+    EXPECT_EQ(dialog.windowHandle()->maximumSize(), QSize(405, 393));
+    EXPECT_EQ(dialog.windowHandle()->flags(), flags);
 
     // Moved aside and opened again: back in the middle.
-    dialog->close();
-    dialog->move(screen.topLeft());
+    dialog.close();
+    dialog.move(screen.topLeft());
     open(orderId);
-    EXPECT_EQ(dialog->frameGeometry().center(), screen.center());
+    EXPECT_EQ(dialog.frameGeometry().center(), screen.center());
 }
 
 TEST_F(Dispatch, Screenshot)
@@ -656,11 +726,49 @@ TEST_F(Dispatch, Screenshot)
         "UPDATE PEDIDOS SET CLIENTE = 'Ana Beatriz Gonçalves', ENDERECO = 'Avenida Paranavaí, 1290, "
         "apto 32 bloco B - Jardim Alvorada, próximo ao mercado'");
     open(orderId);
-    dialog->ComboBoxRetorno->setCurrentText(QStringLiteral("Sim"));
+    returns->setCurrentText(QStringLiteral("Sim"));
+    settle();
     QTest::qWait(20);
     const QString dir = QStringLiteral(BRISFOLD_SCREENSHOT_DIR);
     ASSERT_TRUE(QDir().mkpath(dir));
-    EXPECT_TRUE(dialog->grab().save(dir + QStringLiteral("/dispatch-dialog.png")));
+    EXPECT_TRUE(dialog.grab().save(dir + QStringLiteral("/dispatch-dialog.png")));
     application->setStyleSheet(QString());
     application->setPalette(QPalette());
+}
+
+TEST_F(Dispatch, ABookingRunsBesideTheWindowAndTheProgramsEndStillWritesItsMark)
+{
+    HttpsFake platform;
+    FakeReply slowBooking = FakeReply::json(R"({"response":{"id_mch":991}})");
+    slowBooking.behaviour = FakeReply::Behaviour::HangBeforeReply;
+    platform.setReply("POST", bookingPath, slowBooking);
+    platform.setReply("GET", estimatePath, FakeReply::json(estimate("12.50")));
+    auto ending = std::make_unique<TFEntrega>(CompanyStore(programDb), OrderStore(programDb),
+                                              courierAt(platform.baseUrl()), QStringLiteral("chave"),
+                                              messages, clock, &window);
+    messages.dialog = ending.get();
+    open(orderId, *ending);
+    QPushButton *endingBook = ending->findChild<QPushButton *>(QStringLiteral("Button4"));
+    QTest::mouseClick(endingBook, Qt::LeftButton);
+
+    // The window's timers tick while the platform holds the booking; the dialog stays open, its
+    // buttons off, and Escape does not hide the booking's outcome.
+    int ticks = 0;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&ticks] { ++ticks; });
+    probe.start(5);
+    ASSERT_TRUE(waitFor([&] { return !platform.requests().isEmpty() && ticks >= 10; }));
+    EXPECT_FALSE(endingBook->isEnabled());
+    QTest::keyClick(ending.get(), Qt::Key_Escape);
+    EXPECT_TRUE(ending->isVisible());
+
+    // The program ends (the window and its dialog go) before the platform answers.
+    std::thread answer([&platform] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        platform.release();
+    });
+    ending.reset();
+    answer.join();
+    EXPECT_EQ(mark(orderId), QStringLiteral("MACHINE"));
+    messages.dialog = &dialog;
 }

@@ -1,9 +1,15 @@
 #include "platform/LinuxPlatform.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
 
 using brisfold::InstanceLock;
 using brisfold::LinuxPlatform;
@@ -92,4 +98,19 @@ TEST(LinuxPlatform, WritesAnIniValueKeepingOtherKeysAndReportsAFailure)
     EXPECT_NE(platform.writeIniValue(dir.filePath(QStringLiteral("sem/pasta/open.ini")),
                                      QStringLiteral("Gestor"), QStringLiteral("Abrir"), QStringLiteral("1")),
               QString());
+}
+
+TEST(LinuxPlatform, AWorkerLowersOnlyItsOwnPriority)
+{
+    const auto niceOfThisThread = [] { return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); };
+    const int before = niceOfThisThread();
+    bool lowered = false;
+    int worker = 0;
+    std::thread([&] {
+        lowered = brisfold::lowerCurrentThreadPriority();
+        worker = niceOfThisThread();
+    }).join();
+    EXPECT_TRUE(lowered);
+    EXPECT_EQ(worker, std::min(before + brisfold::workerNiceIncrement, 19));
+    EXPECT_EQ(niceOfThisThread(), before) << "the thread that started the worker keeps its priority";
 }

@@ -2,11 +2,17 @@
 #include "support/SqliteShell.h"
 #include "support/TestDatabase.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <SQLiteCpp/SQLiteCpp.h>
+#include <condition_variable>
+#include <functional>
+#include <future>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <sqlite3.h>
 #include <thread>
 
 using brisfold::Database;
@@ -24,7 +30,8 @@ const char *insertOrder =
 void insert(Database &db, const QString &id)
 {
     db.execute(insertOrder, {{":ORIGEM", qint64(1)},
-                             {":DATAHORA", QStringLiteral("2026-12-10 10:00:00")},
+                             // Now, so the board's last-13-hours window holds it on any day.
+                             {":DATAHORA", QDateTime::currentDateTimeUtc().toString(u"yyyy-MM-dd HH:mm:ss")},
                              {":IDPEDIDO", id},
                              {":VALUE", QString()},
                              {":CLIENTE", QStringLiteral("Ana Souza")},
@@ -38,6 +45,151 @@ void insert(Database &db, const QString &id)
 std::vector<brisfold::OrderRow> board(Database &db)
 {
     return brisfold::readOrderRows(db);
+}
+
+// The system's file layer with one change: a sync of a write-ahead log, once armed, stops until
+// released, as a commit on a slow disk does. Connections opened while it exists use it.
+class SyncGate final
+{
+public:
+    SyncGate()
+        : real_(sqlite3_vfs_find(nullptr))
+    {
+        instance_ = this;
+        vfs_ = *real_;
+        vfs_.zName = "sync-gate";
+        vfs_.szOsFile = int(sizeof(File)) + real_->szOsFile;
+        vfs_.xOpen = open;
+        sqlite3_vfs_register(&vfs_, 1);
+    }
+    ~SyncGate()
+    {
+        release();
+        sqlite3_vfs_register(real_, 1);
+        sqlite3_vfs_unregister(&vfs_);
+        instance_ = nullptr;
+    }
+    SyncGate(const SyncGate &) = delete;
+    SyncGate &operator=(const SyncGate &) = delete;
+
+    void arm()
+    {
+        std::lock_guard lock(mutex_);
+        armed_ = true;
+    }
+    // Until a log sync has begun and is held.
+    bool waitUntilHeld(std::chrono::seconds timeout)
+    {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [this] { return held_; });
+    }
+    void release()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            armed_ = false;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    struct File
+    {
+        sqlite3_file base;
+        sqlite3_file *real;
+        bool log;
+    };
+
+    static sqlite3_file *real(sqlite3_file *file) { return reinterpret_cast<File *>(file)->real; }
+
+    static int open(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, int flags, int *outFlags)
+    {
+        auto *own = reinterpret_cast<File *>(file);
+        own->real = reinterpret_cast<sqlite3_file *>(own + 1);
+        own->log = (flags & SQLITE_OPEN_WAL) != 0;
+        const int rc = instance_->real_->xOpen(instance_->real_, name, own->real, flags, outFlags);
+        own->base.pMethods = own->real->pMethods ? &methods : nullptr;
+        return rc;
+    }
+
+    static int sync(sqlite3_file *file, int flags)
+    {
+        if (reinterpret_cast<File *>(file)->log) {
+            std::unique_lock lock(instance_->mutex_);
+            if (instance_->armed_) {
+                instance_->held_ = true;
+                instance_->changed_.notify_all();
+                instance_->changed_.wait(lock, [] { return !instance_->armed_; });
+                instance_->held_ = false;
+            }
+        }
+        return real(file)->pMethods->xSync(real(file), flags);
+    }
+
+    static constexpr sqlite3_io_methods methods = {
+        3,
+        [](sqlite3_file *f) { return real(f)->pMethods->xClose(real(f)); },
+        [](sqlite3_file *f, void *b, int n, sqlite3_int64 o) {
+            return real(f)->pMethods->xRead(real(f), b, n, o);
+        },
+        [](sqlite3_file *f, const void *b, int n, sqlite3_int64 o) {
+            return real(f)->pMethods->xWrite(real(f), b, n, o);
+        },
+        [](sqlite3_file *f, sqlite3_int64 n) { return real(f)->pMethods->xTruncate(real(f), n); },
+        sync,
+        [](sqlite3_file *f, sqlite3_int64 *n) { return real(f)->pMethods->xFileSize(real(f), n); },
+        [](sqlite3_file *f, int l) { return real(f)->pMethods->xLock(real(f), l); },
+        [](sqlite3_file *f, int l) { return real(f)->pMethods->xUnlock(real(f), l); },
+        [](sqlite3_file *f, int *r) { return real(f)->pMethods->xCheckReservedLock(real(f), r); },
+        [](sqlite3_file *f, int op, void *a) { return real(f)->pMethods->xFileControl(real(f), op, a); },
+        [](sqlite3_file *f) { return real(f)->pMethods->xSectorSize(real(f)); },
+        [](sqlite3_file *f) { return real(f)->pMethods->xDeviceCharacteristics(real(f)); },
+        [](sqlite3_file *f, int p, int s, int e, void volatile **m) {
+            return real(f)->pMethods->xShmMap(real(f), p, s, e, m);
+        },
+        [](sqlite3_file *f, int o, int n, int l) { return real(f)->pMethods->xShmLock(real(f), o, n, l); },
+        [](sqlite3_file *f) { real(f)->pMethods->xShmBarrier(real(f)); },
+        [](sqlite3_file *f, int d) { return real(f)->pMethods->xShmUnmap(real(f), d); },
+        [](sqlite3_file *f, sqlite3_int64 o, int n, void **p) {
+            return real(f)->pMethods->xFetch(real(f), o, n, p);
+        },
+        [](sqlite3_file *f, sqlite3_int64 o, void *p) { return real(f)->pMethods->xUnfetch(real(f), o, p); },
+    };
+
+    static inline SyncGate *instance_ = nullptr;
+    sqlite3_vfs *real_;
+    sqlite3_vfs vfs_{};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool armed_ = false;
+    bool held_ = false;
+};
+
+// The orders of the board, in its order.
+QString boardIds(Database &db)
+{
+    QStringList ids;
+    for (const auto &row : board(db))
+        ids << row.IDPEDIDO;
+    return ids.join(u',');
+}
+
+// Reads the board on another thread while a writer is held, then lets the writer go: the
+// orders read, in board order, or what kept the read from them. A read still waiting after a
+// minute is long past any wait the engine would give up on.
+QString readWhileHeld(Database &db, const std::function<void()> &letWriterGo)
+{
+    auto read = std::async(std::launch::async, [&db] {
+        try {
+            return boardIds(db);
+        } catch (const DatabaseError &e) {
+            return QStringLiteral("failed: ") + e.text();
+        }
+    });
+    const bool done = read.wait_for(60s) == std::future_status::ready;
+    letWriterGo();
+    const QString result = read.get();
+    return done ? result : QStringLiteral("waited for the writer");
 }
 
 const QString otherProcessOrder =
@@ -61,17 +213,20 @@ TEST(Database, OpeningFailsWithTheEnginesTextAndStatementsThenFail)
     const Case cases[] = {{"missing file", dir.filePath(QStringLiteral("BD/BANCO.db"))},
                           {"not a database", garbage.fileName()}};
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        Database db;
-        QString error;
-        EXPECT_FALSE(db.open(c.path, &error));
-        EXPECT_FALSE(error.isEmpty());
-        EXPECT_FALSE(db.isOpen());
-        try {
-            db.query("SELECT * FROM EMPRESA");
-            ADD_FAILURE() << "a statement on a closed connection must fail";
-        } catch (const DatabaseError &e) {
-            EXPECT_EQ(e.text(), error);
+        for (const bool readOnly : {false, true}) {
+            SCOPED_TRACE(c.what);
+            SCOPED_TRACE(readOnly ? "read-only" : "read-write");
+            Database db;
+            QString error;
+            EXPECT_FALSE(readOnly ? db.openReadOnly(c.path, &error) : db.open(c.path, &error));
+            EXPECT_FALSE(error.isEmpty());
+            EXPECT_FALSE(db.isOpen());
+            try {
+                db.query("SELECT * FROM EMPRESA");
+                ADD_FAILURE() << "a statement on a closed connection must fail";
+            } catch (const DatabaseError &e) {
+                EXPECT_EQ(e.text(), error);
+            }
         }
     }
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("BD/BANCO.db"))))
@@ -256,4 +411,50 @@ TEST(Database, ALockHeldPastTheBusyTimeOutFailsWithTheEnginesTextAndLosesNothing
     EXPECT_EQ(ids.text(0, u"IDPEDIDO"), QStringLiteral("antes"));
     EXPECT_EQ(ids.text(1, u"IDPEDIDO"), QStringLiteral("outro"));
     EXPECT_EQ(ids.text(2, u"IDPEDIDO"), QStringLiteral("depois"));
+}
+
+TEST(Database, AReadOnlyConnectionReadsWhileTheWriterHoldsATransactionOrSyncsACommit)
+{
+    TestDatabase t;
+    insert(t.db(), QStringLiteral("antes"));
+    Database reader;
+    ASSERT_TRUE(reader.openReadOnly(t.path()));
+    EXPECT_EQ(reader.query("PRAGMA journal_mode").text(0, u"journal_mode"), QStringLiteral("wal"))
+        << "the writer switched the file to the log";
+
+    {
+        SCOPED_TRACE("a write transaction held open");
+        std::promise<void> begun, commit;
+        std::thread writer([&] {
+            t.db().transaction([&] {
+                insert(t.db(), QStringLiteral("transacao"));
+                begun.set_value();
+                commit.get_future().wait();
+            });
+        });
+        begun.get_future().wait();
+        EXPECT_EQ(readWhileHeld(reader, [&] { commit.set_value(); }), QStringLiteral("antes"));
+        writer.join();
+    }
+    {
+        SCOPED_TRACE("a commit being synced");
+        SyncGate gate;
+        Database writer;
+        ASSERT_TRUE(writer.open(t.path()));
+        gate.arm();
+        std::thread commit([&] { insert(writer, QStringLiteral("sincronizando")); });
+        const bool held = gate.waitUntilHeld(60s);
+        EXPECT_TRUE(held) << "the commit syncs its log";
+        EXPECT_EQ(readWhileHeld(reader, [&] { gate.release(); }), QStringLiteral("transacao,antes"));
+        commit.join();
+    }
+    EXPECT_EQ(boardIds(reader), QStringLiteral("sincronizando,transacao,antes"));
+
+    try {
+        insert(reader, QStringLiteral("pelo leitor"));
+        ADD_FAILURE() << "a write through the read-only connection must fail";
+    } catch (const DatabaseError &e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("readonly"))) << e.what();
+    }
+    EXPECT_EQ(t.db().query("SELECT * FROM PEDIDOS").rowCount(), 3);
 }
