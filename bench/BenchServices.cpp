@@ -88,7 +88,7 @@ Fakes::Fakes(Child, int courierPort, int marketplacePort, int pid)
     , childPid_(pid)
 {}
 
-std::unique_ptr<Fakes> Fakes::inChildProcess()
+std::unique_ptr<Fakes> Fakes::inChildProcess(std::chrono::milliseconds courierDelay)
 {
     int ports[2];
     if (pipe(ports) != 0)
@@ -107,6 +107,12 @@ std::unique_ptr<Fakes> Fakes::inChildProcess()
                                        [&fakes](const httplib::Request &, httplib::Response &res) {
                                            res.set_content(fakes.addOrder(), "text/plain");
                                        });
+        if (courierDelay.count() > 0)
+            fakes.courierServer_->set_pre_routing_handler(
+                [courierDelay](const httplib::Request &, httplib::Response &) {
+                    std::this_thread::sleep_for(courierDelay);
+                    return httplib::Server::HandlerResponse::Unhandled;
+                });
         const int both[2] = {portOf(fakes.courierUrl_), portOf(fakes.marketplaceUrl_)};
         if (write(ports[1], both, sizeof both) != sizeof both)
             _exit(1);

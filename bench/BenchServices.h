@@ -11,6 +11,7 @@
 #include "sandbox/Sandbox.h"
 #include "store/Database.h"
 
+#include <chrono>
 #include <httplib.h>
 #include <memory>
 #include <string>
@@ -30,8 +31,9 @@ public:
     Fakes();
     ~Fakes();
     // The same fakes served by a child process, so that their own memory and threads stay out of
-    // this process's figures. Call before this process starts any thread of its own.
-    static std::unique_ptr<Fakes> inChildProcess();
+    // this process's figures. Call before this process starts any thread of its own. The courier
+    // platform answers each request `courierDelay` late, as a slow one would.
+    static std::unique_ptr<Fakes> inChildProcess(std::chrono::milliseconds courierDelay = {});
     Fakes(const Fakes &) = delete;
     Fakes &operator=(const Fakes &) = delete;
 

@@ -1,6 +1,8 @@
 // Helpers shared by the benchmarks: a database made from the schema, filled with orders.
 #pragma once
 
+#include "ui/MessageBoxes.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
@@ -24,5 +26,16 @@ void addOrders(const QString &databasePath, int count, bool allUnmarked = false)
 
 // Runs one statement on the file directly; aborts on failure.
 void execSql(const QString &databasePath, const char *sql);
+
+// Message boxes nobody sees; every question is answered No.
+class SilentMessages final : public MessageBoxes
+{
+public:
+    void showMessage(QWidget *, const QString &text) override { lastShown = text; }
+    bool PerguntaComTempo(QWidget *, const QString &) override { return false; }
+    bool askYesNo(QWidget *, const QString &) override { return false; }
+
+    QString lastShown;
+};
 
 } // namespace brisfold::bench

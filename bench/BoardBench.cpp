@@ -27,13 +27,6 @@ using namespace brisfold::bench;
 namespace {
 
 // Records nothing: a message box would stop the run.
-class SilentMessages final : public MessageBoxes
-{
-public:
-    void showMessage(QWidget *, const QString &) override {}
-    bool PerguntaComTempo(QWidget *, const QString &) override { return false; }
-};
-
 // One folder per order count, filled once for the whole run.
 const BenchFolder &folderWith(int orders)
 {

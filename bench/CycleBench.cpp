@@ -33,13 +33,6 @@ constexpr int importedOrders = 500;
 constexpr int dispatchedOrders = 200;
 constexpr int briefOrders = 5;
 
-class SilentMessages final : public MessageBoxes
-{
-public:
-    void showMessage(QWidget *, const QString &) override {}
-    bool PerguntaComTempo(QWidget *, const QString &) override { return false; }
-};
-
 class QuietEvents final : public CheckEvents
 {
 public:
