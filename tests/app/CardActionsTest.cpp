@@ -75,7 +75,8 @@ TEST_F(CardActions, TheRequestImageOpensTheDialogForTheCardsOrder)
     clickRequestImage();
     EXPECT_EQ(header, QStringLiteral("\U0001F9FE aiqfome 12345"));
     EXPECT_TRUE(timeLine.startsWith(QStringLiteral("🕗 "))) << timeLine.toStdString();
-    ASSERT_FALSE(courier.requests().isEmpty()) << "the dialog asked for the fee";
+    // The estimate goes out on its worker; the dialog may have closed before it arrives.
+    ASSERT_TRUE(waitFor([&] { return !courier.requests().isEmpty(); })) << "the dialog asked for the fee";
     const QUrlQuery estimate(QString::fromUtf8(courier.requests().first().query));
     EXPECT_EQ(estimate.queryItemValue(QStringLiteral("lat_desejado")), QString())
         << "a null field reaches the dialog as empty text";
