@@ -75,15 +75,15 @@ TEST_F(CardActions, TheRequestImageOpensTheDialogForTheCardsOrder)
     clickRequestImage();
     EXPECT_EQ(header, QStringLiteral("\U0001F9FE aiqfome 12345"));
     EXPECT_TRUE(timeLine.startsWith(QStringLiteral("🕗 "))) << timeLine.toStdString();
+    EXPECT_TRUE(refreshStopped);
+    EXPECT_TRUE(refresh->isActive()) << "closing the dialog switches the refresh back on";
+    EXPECT_EQ(refresh->interval(), 1);
     // The estimate goes out on its worker; the dialog may have closed before it arrives.
     ASSERT_TRUE(waitFor([&] { return !courier.requests().isEmpty(); })) << "the dialog asked for the fee";
     const QUrlQuery estimate(QString::fromUtf8(courier.requests().first().query));
     EXPECT_EQ(estimate.queryItemValue(QStringLiteral("lat_desejado")), QString())
         << "a null field reaches the dialog as empty text";
     EXPECT_EQ(estimate.queryItemValue(QStringLiteral("lng_desejado")), QStringLiteral("-51.9"));
-    EXPECT_TRUE(refreshStopped);
-    EXPECT_TRUE(refresh->isActive()) << "closing the dialog switches the refresh back on";
-    EXPECT_EQ(refresh->interval(), 1);
 }
 
 TEST_F(CardActions, WithAutomaticDispatchOnTheRequestImageDoesNothing)
