@@ -1,5 +1,7 @@
 #include "platform/LinuxPlatform.h"
 
+#include "platform/AlsaAlertSound.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -144,6 +146,11 @@ QString LinuxPlatform::heapReport() const
         .arg(info.hblkhd)
         .arg(info.hblks)
         .arg(info.uordblks + info.hblkhd);
+}
+
+std::unique_ptr<AlertSound> LinuxPlatform::createAlertSound(const QByteArray &wav)
+{
+    return std::make_unique<AlsaAlertSound>(wav);
 }
 
 } // namespace brisfold

@@ -16,6 +16,7 @@ public:
     bool startScriptDetached(const QString &path) override;
     void bringToFront(QWindow *window) override;
     QString heapReport() const override;
+    std::unique_ptr<AlertSound> createAlertSound(const QByteArray &wav) override;
 
     // Where the lock file of `name` lives.
     static QString lockFilePath(const QString &name);

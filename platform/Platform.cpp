@@ -9,6 +9,16 @@
 
 namespace brisfold {
 
+namespace {
+
+class SilentAlertSound final : public AlertSound
+{
+public:
+    void play() override {}
+};
+
+} // namespace
+
 QString Platform::writeIniValue(const QString &file, const QString &section, const QString &key,
                                 const QString &value)
 {
@@ -42,6 +52,11 @@ bool Platform::folderExists(const QString &path) const
 bool Platform::makeFolders(const QString &path)
 {
     return QDir().mkpath(path);
+}
+
+std::unique_ptr<AlertSound> Platform::createAlertSound(const QByteArray &)
+{
+    return std::make_unique<SilentAlertSound>();
 }
 
 bool Platform::removeFile(const QString &path)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/AlertSound.h"
+
 #include <QString>
+#include <memory>
 
 class QWindow;
 
@@ -47,6 +50,10 @@ public:
 
     // A description of the heap memory the process still holds, for the end-of-process report.
     virtual QString heapReport() const = 0;
+
+    // A player of the alert sound `wav` (a 16-bit PCM WAV). It opens no device before its first
+    // play. The base plays nothing, for stand-ins of the platform.
+    virtual std::unique_ptr<AlertSound> createAlertSound(const QByteArray &wav);
 };
 
 } // namespace brisfold

@@ -1,5 +1,6 @@
 #include "platform/WindowsPlatform.h"
 
+#include "platform/win32/Win32Sound.h"
 #include "platform/win32/Win32System.h"
 
 #include <QDir>
@@ -15,6 +16,19 @@ std::wstring nativePath(const QString &path)
 {
     return QDir::toNativeSeparators(path).toStdWString();
 }
+
+// PlaySoundW plays on a thread of the system's, so the UI never waits on the device.
+class WindowsAlertSound final : public AlertSound
+{
+public:
+    explicit WindowsAlertSound(const QByteArray &wav)
+        : sound_(wav.toStdString())
+    {}
+    void play() override { sound_.play(); }
+
+private:
+    win32::MemorySound sound_;
+};
 
 } // namespace
 
@@ -75,6 +89,11 @@ QString WindowsPlatform::heapReport() const
     // process, the blocks that outlive the static destructors.
     win32::enableEndOfProcessLeakDump();
     return QString::fromStdWString(win32::heapReport());
+}
+
+std::unique_ptr<AlertSound> WindowsPlatform::createAlertSound(const QByteArray &wav)
+{
+    return std::make_unique<WindowsAlertSound>(wav);
 }
 
 } // namespace brisfold

@@ -18,6 +18,7 @@ public:
     bool startScriptDetached(const QString &path) override;
     void bringToFront(QWindow *window) override;
     QString heapReport() const override;
+    std::unique_ptr<AlertSound> createAlertSound(const QByteArray &wav) override;
 };
 
 } // namespace brisfold

@@ -8,6 +8,7 @@ packages=(
   libsqlitecpp-dev libsqlite3-dev sqlite3
   libcurl4-openssl-dev libssl-dev openssl ca-certificates
   rapidjson-dev libicu-dev libcpp-httplib-dev
+  libasound2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick x11-utils curl openbox xdotool
   fonts-noto-color-emoji fonts-dejavu-core
