@@ -1,5 +1,8 @@
 #include "bench/BenchServices.h"
 
+#include "common/HttpClient.h"
+
+#include <QApplication>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -232,6 +235,15 @@ std::string bareRequest(const std::string &url, const std::vector<std::string> &
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
     return body;
+}
+
+int runWindowedServiceBenchmarks(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    HttpClient::setExtraCaFile(QStringLiteral(BRISFOLD_SANDBOX_CA_FILE));
+    return runBenchmarks(argc, argv);
 }
 
 } // namespace brisfold::bench

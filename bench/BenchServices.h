@@ -76,6 +76,10 @@ struct SignedInFolder
     SystemClock clock;
 };
 
+// The main of a benchmark program that talks to the fakes with windows on the offscreen
+// platform: trusts the sandbox's CA and runs the benchmarks.
+int runWindowedServiceBenchmarks(int argc, char **argv);
+
 // One request on a fresh curl handle, as the program makes them, trusting the sandbox's CA;
 // returns the reply body, or "FAILED".
 std::string bareRequest(const std::string &url, const std::vector<std::string> &headerLines,

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
 #include <sqlite3.h>
@@ -82,6 +83,16 @@ void execSql(const QString &databasePath, const char *sql)
     sqlite3 *db = openFile(databasePath);
     run(db, sql);
     sqlite3_close(db);
+}
+
+int runBenchmarks(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 } // namespace brisfold::bench

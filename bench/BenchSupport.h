@@ -27,6 +27,9 @@ void addOrders(const QString &databasePath, int count, bool allUnmarked = false)
 // Runs one statement on the file directly; aborts on failure.
 void execSql(const QString &databasePath, const char *sql);
 
+// Google Benchmark's command line, run and report; 1 for an argument it does not know.
+int runBenchmarks(int argc, char **argv);
+
 // Message boxes nobody sees; every question is answered No.
 class SilentMessages final : public MessageBoxes
 {

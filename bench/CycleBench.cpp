@@ -334,14 +334,5 @@ BENCHMARK(BM_UiStall)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    HttpClient::setExtraCaFile(QStringLiteral(BRISFOLD_SANDBOX_CA_FILE));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWindowedServiceBenchmarks(argc, argv);
 }

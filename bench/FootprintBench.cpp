@@ -90,11 +90,7 @@ int main(int argc, char **argv)
     QCoreApplication application(argc, argv);
     curl_global_init(CURL_GLOBAL_DEFAULT);
     HttpClient::setExtraCaFile(QStringLiteral(BRISFOLD_SANDBOX_CA_FILE));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int result = runBenchmarks(argc, argv);
     curl_global_cleanup();
-    return 0;
+    return result;
 }
