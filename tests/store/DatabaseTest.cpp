@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <SQLiteCpp/SQLiteCpp.h>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <future>
@@ -81,7 +82,7 @@ public:
     bool waitUntilHeld(std::chrono::seconds timeout)
     {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, timeout, [this] { return held_; });
+        return changed_.wait_for(lock, timeout, [this] { return held_.load(); });
     }
     void release()
     {
@@ -119,7 +120,7 @@ private:
             if (instance_->armed_) {
                 instance_->held_ = true;
                 instance_->changed_.notify_all();
-                instance_->changed_.wait(lock, [] { return !instance_->armed_; });
+                instance_->changed_.wait(lock, [] { return !instance_->armed_.load(); });
                 instance_->held_ = false;
             }
         }
@@ -161,8 +162,10 @@ private:
     sqlite3_vfs vfs_{};
     std::mutex mutex_;
     std::condition_variable changed_;
-    bool armed_ = false;
-    bool held_ = false;
+    // Atomic as well as guarded: the thread sanitizer does not see the hand-over inside the
+    // library's condition-variable wait, and would report these flags otherwise.
+    std::atomic<bool> armed_ = false;
+    std::atomic<bool> held_ = false;
 };
 
 // The orders of the board, in its order.
