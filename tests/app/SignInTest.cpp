@@ -262,8 +262,8 @@ TEST_F(SignIn, TheWindowKeepsRunningWhileThePlatformIsSlowToAnswer)
     EXPECT_FALSE(button->isEnabled());
     EXPECT_FALSE(email->isEnabled());
     EXPECT_FALSE(form.vLogado());
-    // A second "ENTRAR" meanwhile (Enter in a box) asks nothing more.
-    QTest::keyClick(password, Qt::Key_Enter);
+    // A second "ENTRAR" meanwhile (Enter in the minutes box, which stays enabled) asks nothing more.
+    QTest::keyClick(h.find<QLineEdit>("ComboBoxAgendar"), Qt::Key_Return);
 
     fake.release();
     waitForAnswer();

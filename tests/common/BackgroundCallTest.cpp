@@ -3,8 +3,9 @@
 // caller that is gone.
 #include "common/BackgroundCall.h"
 
+#include "support/WaitFor.h"
+
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -13,22 +14,7 @@
 
 using namespace brisfold;
 
-namespace {
-
-template <typename Condition> bool waitFor(Condition condition, int timeoutMs = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-} // namespace
+using brisfold::test::waitFor;
 
 TEST(BackgroundCall, TheCallerKeepsRunningItsEventsAndGetsTheResultOnItsOwnThread)
 {
