@@ -1,7 +1,9 @@
 #include "app/StartSequence.h"
 
 #include "platform/Platform.h"
+#include "store/Connections.h"
 #include "store/Database.h"
+#include "store/ExtraTables.h"
 #include "ui/MessageBoxes.h"
 
 namespace brisfold {
@@ -28,8 +30,15 @@ bool openDatabase(Connections &connections, const ProgramFolder &folder, Platfor
                   MessageBoxes &messages)
 {
     QString error;
-    if (connections.open(folder.database(), &error))
+    if (connections.open(folder.database(), &error)) {
+        try {
+            ensureExtraTables(connections.writer);
+        } catch (const DatabaseError &) {
+            // A database that cannot take them (read-only, say) still serves the board; the
+            // features that keep something there make their table when they first write.
+        }
         return true;
+    }
     messages.showMessage(nullptr, QStringLiteral("Erro: Avise o Suporte") + error);
     platform.startScriptDetached(folder.supportScript());
     return false;

@@ -1,6 +1,7 @@
 #include "app/TMainForm.h"
 
 #include "BuildConfig.h"
+#include "alerts/CounterAlerts.h"
 #include "app/MinutesRule.h"
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
@@ -109,6 +110,7 @@ TMainForm::TMainForm(Platform &platform, MessageBoxes &messages, Connections &da
     connect(board_, &OrderBoard::requestImageClicked, this, &TMainForm::VirtualImage3Click);
     connect(board_, &OrderBoard::marketplaceLogoClicked, this, &TMainForm::VirtualImage2Click);
     createCheckRunner();
+    createAlerts();
     signIn_ = std::make_unique<BackgroundCall>();
     FormCreate();
     createDialogs();
@@ -150,6 +152,28 @@ void TMainForm::createCheckRunner()
     // The switch and the lists count as they stand when the dispatch begins, not when the
     // check started: a check may wait on the marketplace for a while.
     checkRunner_->setDispatchSettingsSource([this] { return autoDispatchSettings(); });
+}
+
+void TMainForm::createAlerts()
+{
+    alerts_ = new CounterAlerts(*this, platform_, messages_, database_, clock_, this);
+    AlertCenter &center = alerts_->center();
+    // The alerts only listen: every text and timer of the check stays as it is.
+    connect(checkRunner_.get(), &CheckRunner::orderStored, &center, &AlertCenter::orderStored);
+    connect(checkRunner_.get(), &CheckRunner::bookingFailed, &center, &AlertCenter::bookingFailed);
+    connect(checkRunner_.get(), &CheckRunner::bookingOutcomeUnknown, &center,
+            &AlertCenter::bookingOutcomeUnknown);
+    connect(checkRunner_.get(), &CheckRunner::checkEnded, &center, &AlertCenter::checkEnded);
+    connect(board_, &OrderBoard::countLineChanged, &center, &AlertCenter::setCountLine);
+    connect(alerts_, &CounterAlerts::statusText, StatusPanel1, &QLabel::setText);
+    // Sim to an unknown booking posts it now, with the board's settings as they stand.
+    alerts_->setBookAgain([this](qint64 orderId) -> CounterAlerts::BookAgainJob {
+        return [check = MarketplaceCheck(database_, services_.marketplace, services_.courier, clock_),
+                orderId, key = vpTokenMachine, settings = autoDispatchSettings(),
+                separators = RegionalSeparators::system()] {
+            return check.bookAgain(orderId, key, settings, separators);
+        };
+    });
 }
 
 void TMainForm::buildLayout()

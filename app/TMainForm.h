@@ -27,6 +27,7 @@ namespace brisfold {
 
 class BackgroundCall;
 class CheckRunner;
+class CounterAlerts;
 class Clock;
 class Database;
 struct Connections;
@@ -111,6 +112,7 @@ private:
     void createTimers();
     void createDialogs();
     void createCheckRunner();
+    void createAlerts();
     void FormCreate();
     void VariaveisPadrao();
     void RegistraInicioAutomatico();
@@ -196,6 +198,7 @@ private:
     OrderBoard *board_ = nullptr;
     TFEntrega *entrega_ = nullptr;
     TFCadastroDelivery *cadastroDelivery_ = nullptr;
+    CounterAlerts *alerts_ = nullptr;
 
     // Declared last, so they end before anything they report to: members go before the
     // window's child widgets.

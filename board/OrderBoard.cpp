@@ -106,7 +106,7 @@ void OrderBoard::TimerPedidosTimer()
         std::vector<OrderRow> rows = readOrderRows(db_);
         const int count = int(rows.size());
         grid_->setVisible(count >= 1);
-        countLine_->setText(countLineText(count));
+        setCountLine(countLineText(count));
         // The remembered order stays current wherever it now sorts; when it left, the last one is.
         const auto found = std::find_if(
             rows.begin(), rows.end(), [rememberedId](const OrderRow &row) { return row.ID == rememberedId; });
@@ -120,6 +120,14 @@ void OrderBoard::TimerPedidosTimer()
     refreshTimer_->start();
 }
 
+void OrderBoard::setCountLine(const QString &text)
+{
+    if (countLine_->text() == text)
+        return;
+    countLine_->setText(text);
+    emit countLineChanged(text);
+}
+
 void OrderBoard::reopen()
 {
     grid_->hide();
@@ -129,7 +137,7 @@ void OrderBoard::reopen()
         grid_->verticalScrollBar()->setValue(0);
         showRows(std::move(rows), 0);
     }
-    countLine_->setText(QStringLiteral("PEDIDOS"));
+    setCountLine(QStringLiteral("PEDIDOS"));
 }
 
 void OrderBoard::showRows(std::vector<OrderRow> rows, int currentRow)

@@ -76,6 +76,8 @@ signals:
     void requestImageClicked();
     // The marketplace logo of the card that was already current was clicked.
     void marketplaceLogoClicked();
+    // The count line's text changed.
+    void countLineChanged(const QString &text);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -83,6 +85,7 @@ protected:
 private:
     void showRows(std::vector<OrderRow> rows, int currentRow);
     void reportTimeNotShown(const QString &errorName);
+    void setCountLine(const QString &text);
 
     Database &db_;
     QLabel *countLine_;

@@ -308,6 +308,9 @@ HttpReply HttpClient::perform(const HttpRequest &request)
         else
             transfer.reply.fault = QString::fromUtf8(curl_easy_strerror(code));
         transfer.reply.body.clear();
+        long sent = 0;
+        transfer.reply.requestSent =
+            curl_easy_getinfo(curl, CURLINFO_REQUEST_SIZE, &sent) != CURLE_OK || sent > 0;
         return transfer.reply;
     }
     long status = 0;

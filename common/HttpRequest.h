@@ -62,6 +62,8 @@ struct HttpReply
     QList<HttpHeader> headers; // of the final reply, names as sent
     QByteArray body;
     QString fault; // empty when a complete reply arrived
+    // Some of the request went out before the fault: the service may have acted on it.
+    bool requestSent = false;
 
     bool arrived() const { return fault.isEmpty(); }
     // The first header of that name, compared without case; empty when absent.

@@ -221,13 +221,18 @@ QString CourierClient::EstimarEntrega(const QString &key, const QString &email, 
 }
 
 QString CourierClient::AbrirEntrega(const QString &key, const QString &email, const QString &password,
-                                    const QString &document) const
+                                    const QString &document, bool *outcomeUnknown) const
 {
+    if (outcomeUnknown)
+        *outcomeUnknown = false;
     return guarded([&]() -> QString {
         HttpRequest r =
             request(HttpRequest::Method::Post, "/api/integracao/abrirEntrega", key, email, password);
         r.body = document.toUtf8();
-        const ReplyDecoder reply(HttpClient::perform(r));
+        const HttpReply sent = HttpClient::perform(r);
+        if (outcomeUnknown)
+            *outcomeUnknown = !sent.arrived() && sent.requestSent;
+        const ReplyDecoder reply(sent);
         if (!reply.hasObject())
             return reply.resultText();
 

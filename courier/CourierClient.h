@@ -61,9 +61,10 @@ public:
     QString EstimarEntrega(const QString &key, const QString &email, const QString &password,
                            const EstimateQuery &query, const QString &rowId, OrderStore &orders) const;
 
-    // Posts a delivery request document; writes nothing.
+    // Posts a delivery request document; writes nothing. `outcomeUnknown`, when given, is set
+    // when the request went out but no whole reply came back: the platform may have booked it.
     QString AbrirEntrega(const QString &key, const QString &email, const QString &password,
-                         const QString &document) const;
+                         const QString &document, bool *outcomeUnknown = nullptr) const;
 
     // The request every call starts from: headers, credentials, TLS window, time-outs.
     HttpRequest request(HttpRequest::Method method, const QByteArray &path, const QString &key,

@@ -36,6 +36,26 @@ public:
     {
         post([r = runner_, message] { emit r->paymentTypeMissing(message); });
     }
+    void orderStored(const StoredOrder &order) override
+    {
+        post([r = runner_, order] { emit r->orderStored(order); });
+    }
+    void bookingFailed(const DispatchOrder &order, const BookingResult &result) override
+    {
+        post([r = runner_, number = order.IDPEDIDO, text = result.text] {
+            emit r->bookingFailed(number, text);
+        });
+    }
+    void bookingOutcomeUnknown(const DispatchOrder &order) override
+    {
+        post([r = runner_, id = order.ID, number = order.IDPEDIDO] {
+            emit r->bookingOutcomeUnknown(id, number);
+        });
+    }
+    void checkEnded(const CheckSummary &summary) override
+    {
+        post([r = runner_, summary] { emit r->checkEnded(summary); });
+    }
     bool signedIn() const override { return runner_->signedIn_; }
     AutoDispatchSettings dispatchSettings(const AutoDispatchSettings &atStart) override
     {

@@ -61,6 +61,12 @@ signals:
     void noticeHidden();
     void credentialsRefused();
     void paymentTypeMissing(const QString &message);
+    // For the alerts: an order stored, a refused or failed automatic booking (by the order's
+    // number), an order whose earlier post may have reached the platform, and how the check went.
+    void orderStored(const StoredOrder &order);
+    void bookingFailed(const QString &orderNumber, const QString &result);
+    void bookingOutcomeUnknown(qint64 orderId, const QString &orderNumber);
+    void checkEnded(const CheckSummary &summary);
     // After every other signal of the check; re-arm the timers here.
     void finished();
 

@@ -1,6 +1,7 @@
 #include "MarketplaceCheck.h"
 
 #include "common/ReplyDecoder.h"
+#include "courier/CourierBooking.h"
 #include "courier/DeliveryDocument.h"
 #include "courier/PaymentTypes.h"
 #include "store/CompanyStore.h"
@@ -66,15 +67,19 @@ void MarketplaceCheck::run(const CheckInput &input, CheckEvents &events) const
         events.statusText(e.text());
     }
 
-    const MarketplaceClient client(marketplace_, clock_,
-                                   [&events](const QString &text) { events.statusText(text); });
+    CheckSummary summary;
+    const MarketplaceClient client(
+        marketplace_, clock_, [&events](const QString &text) { events.statusText(text); },
+        [&events](const StoredOrder &order) { events.orderStored(order); });
     for (const MarketplaceCredentials &row : rows) {
         if (row.LOGIN.isEmpty() && row.SENHA.isEmpty()) {
             events.statusText(QStringLiteral("Aiqfome não cadastrado"));
             continue;
         }
+        summary.marketplaceTried = true;
         const QString result = client.ObterTokenAiqfome(row.LOGIN, row.SENHA, QString::number(row.ID), db_);
         if (result == QStringView(resultOk)) {
+            summary.marketplaceConnected = true;
             events.statusText(QStringLiteral("Aiqfome conectado"));
             events.hideNotice();
         } else if (result == loginRefused) {
@@ -88,10 +93,69 @@ void MarketplaceCheck::run(const CheckInput &input, CheckEvents &events) const
         }
     }
 
-    AbrirEntregaAgendarAutomatico(input, events);
+    AbrirEntregaAgendarAutomatico(input, events, summary);
+    reportUnknownOutcomes(events);
+    events.checkEnded(summary);
 }
 
 void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, CheckEvents &events) const
+{
+    CheckSummary summary;
+    AbrirEntregaAgendarAutomatico(input, events, summary);
+}
+
+void MarketplaceCheck::reportUnknownOutcomes(CheckEvents &events) const
+{
+    try {
+        for (const DispatchOrder &order : OrderStore(db_).outcomeUnknown())
+            events.bookingOutcomeUnknown(order);
+    } catch (const DatabaseError &) {
+        // The dispatch has reported the database's state already; the next check asks again.
+    }
+}
+
+BookingResult MarketplaceCheck::bookAgain(qint64 orderId, const QString &courierKey,
+                                          const AutoDispatchSettings &settings,
+                                          RegionalSeparators separators) const
+{
+    BookingResult result;
+    try {
+        OrderStore store(db_);
+        const std::optional<DispatchOrder> order = store.order(orderId);
+        const std::optional<CompanyProfile> company = CompanyStore(db_).read();
+        if (!order || !company) {
+            result.text = QString::fromUtf16(resultOk);
+            return result;
+        }
+        DispatchClaim claim = store.claim(orderId);
+        if (!claim.held()) {
+            // Marked meanwhile, or being booked by the dialog or the automatic dispatch now.
+            result.text = QString::fromUtf16(resultOk);
+            return result;
+        }
+        DeliveryChoices choices;
+        choices.paymentCode = PaymentTypes::codeForName(settings.payment);
+        if (choices.paymentCode.isEmpty()) {
+            result.text = PaymentTypes::missingMessage();
+            return result;
+        }
+        choices.returnChoice = settings.returnChoice;
+        choices.category = settings.category;
+        choices.schedule = Schedule::from(clock_, wholeMinutes(settings.minutes), separators);
+        const DeliveryDocument document = DeliveryDocument::of(*company, *order, choices);
+        return postBooking(courier_, claim, courierKey, company->EMAIL, company->SENHA, document.toJson());
+    } catch (const DatabaseError &e) {
+        result.text = e.text();
+    } catch (const ConversionError &) {
+        result.text = QStringLiteral("ConversionError");
+    } catch (...) {
+        result.text = QStringLiteral("Exception");
+    }
+    return result;
+}
+
+void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, CheckEvents &events,
+                                                     CheckSummary &summary) const
 {
     if (!events.signedIn())
         return;
@@ -127,16 +191,23 @@ void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, Ch
                 claim.markBooked();
                 continue;
             }
-            if (!claim.held())
+            // An earlier post may have reached the platform: the user is asked instead.
+            if (!claim.held() || claim.outcomeUnknown())
                 continue;
 
             const DeliveryDocument document = DeliveryDocument::of(*company, order, choices);
-            const QString result =
-                courier_.AbrirEntrega(input.courierKey, company->EMAIL, company->SENHA, document.toJson());
-            if (result == QStringView(resultOk))
-                claim.markBooked();
-            else
-                events.statusText(QStringLiteral("Erro: ") + result);
+            const BookingResult result = postBooking(courier_, claim, input.courierKey, company->EMAIL,
+                                                     company->SENHA, document.toJson());
+            ++summary.bookingsPosted;
+            if (result.connectionFailure)
+                ++summary.bookingsUnreached;
+            if (result.markError)
+                throw DatabaseError(result.markError->toStdString());
+            if (result.booked())
+                continue;
+            events.statusText(QStringLiteral("Erro: ") + result.text);
+            if (!result.outcomeUnknown)
+                events.bookingFailed(order, result);
         }
     } catch (const DatabaseError &) {
         events.statusText(QStringLiteral("DatabaseError"));

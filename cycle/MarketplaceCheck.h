@@ -1,9 +1,11 @@
 #pragma once
 
+#include "courier/CourierBooking.h"
 #include "courier/CourierClient.h"
 #include "courier/Schedule.h"
 #include "marketplace/MarketplaceClient.h"
 #include "store/BoardSettingsStore.h"
+#include "store/OrderStore.h"
 
 #include <QString>
 
@@ -26,6 +28,15 @@ struct CheckInput
     RegionalSeparators separators;
 };
 
+// How a check went, for the outage notices: told once, when it ends.
+struct CheckSummary
+{
+    bool marketplaceTried = false;     // a credentials row was signed in with
+    bool marketplaceConnected = false; // and "Aiqfome conectado" came of it
+    int bookingsPosted = 0;            // posts that went out to the courier platform
+    int bookingsUnreached = 0;         // of those, the ones that got a "Sem Conexão" result
+};
+
 // What a check tells the window; the worker calls these, the receiver hands them to the UI.
 class CheckEvents
 {
@@ -40,6 +51,11 @@ public:
     // The settings as they are when automatic dispatch begins, so a switch turned off during a
     // long check books nothing; `atStart` are those the check was started with.
     virtual AutoDispatchSettings dispatchSettings(const AutoDispatchSettings &atStart) { return atStart; }
+    // The alerts listen to these; the Part's texts above are unchanged by them.
+    virtual void orderStored(const StoredOrder &) {}
+    virtual void bookingFailed(const DispatchOrder &, const BookingResult &) {}
+    virtual void bookingOutcomeUnknown(const DispatchOrder &) {}
+    virtual void checkEnded(const CheckSummary &) {}
 };
 
 // One marketplace check on the calling thread: every credentials row, then automatic dispatch.
@@ -52,10 +68,22 @@ public:
 
     void run(const CheckInput &input, CheckEvents &events) const;
 
-    // Books a courier for every unmarked order of the last 13 hours, in ascending ID.
+    // Books a courier for every unmarked order of the last 13 hours, in ascending ID, except
+    // those whose earlier post may have reached the platform.
     void AbrirEntregaAgendarAutomatico(const CheckInput &input, CheckEvents &events) const;
 
+    // The user's word on an order whose earlier post may have reached the platform: post it again
+    // now, with `settings`, unless it got a mark meanwhile ("TRUE" then, nothing posted). Never
+    // throws; a database failure comes back as its text.
+    BookingResult bookAgain(qint64 orderId, const QString &courierKey, const AutoDispatchSettings &settings,
+                            RegionalSeparators separators) const;
+
 private:
+    void AbrirEntregaAgendarAutomatico(const CheckInput &input, CheckEvents &events,
+                                       CheckSummary &summary) const;
+    // Every unmarked order with a posting's record and no booking under way.
+    void reportUnknownOutcomes(CheckEvents &events) const;
+
     Database &db_;
     MarketplaceSettings marketplace_;
     CourierClient courier_;

@@ -3,6 +3,7 @@
 #include "common/BackgroundCall.h"
 #include "common/Clock.h"
 #include "courier/BracketedList.h"
+#include "courier/CourierBooking.h"
 #include "courier/DeliveryDocument.h"
 #include "courier/PaymentTypes.h"
 #include "courier/Schedule.h"
@@ -326,10 +327,11 @@ void TFEntrega::Button4Click()
     // It never posts an order that has a mark, so booking such an order again needs only the
     // user's word, given for the mark that is still there when the post goes out.
     QString agreedMark;
+    bool agreedUnknown = false;
     for (;;) {
         try {
             std::shared_ptr<DispatchClaim> claim = orders_.sharedClaim(order_.ID);
-            switch (consider(*claim, agreedMark)) {
+            switch (consider(*claim, agreedMark, agreedUnknown)) {
             case ClaimOutcome::Book:
                 book(std::move(claim), code);
                 return;
@@ -346,8 +348,13 @@ void TFEntrega::Button4Click()
     }
 }
 
-TFEntrega::ClaimOutcome TFEntrega::consider(DispatchClaim &claim, QString &agreedMark)
+TFEntrega::ClaimOutcome TFEntrega::consider(DispatchClaim &claim, QString &agreedMark, bool &agreedUnknown)
 {
+    if (claim.held() && claim.outcomeUnknown() && !agreedUnknown) {
+        agreedUnknown = true;
+        return messages_.askYesNo(this, unknownOutcomeQuestion(order_.IDPEDIDO)) ? ClaimOutcome::AskAgain
+                                                                                 : ClaimOutcome::Stop;
+    }
     if (!claim.found() || claim.held())
         return ClaimOutcome::Book;
     const QString &mark = claim.mark();
@@ -392,15 +399,15 @@ void TFEntrega::book(std::shared_ptr<DispatchClaim> claim, const QString &paymen
     call_->start(
         [courier = courier_, key = courierKey_, email = company_.EMAIL, senha = company_.SENHA,
          json = document.toJson(), claim, markError] {
-            const QString result = CourierClient(courier).AbrirEntrega(key, email, senha, json);
-            if (result == QStringLiteral("TRUE")) {
-                try {
-                    claim->markBooked();
-                } catch (const DatabaseError &e) {
-                    *markError = e.text();
-                }
+            try {
+                const BookingResult result =
+                    postBooking(CourierClient(courier), *claim, key, email, senha, json);
+                *markError = result.markError;
+                return result.text;
+            } catch (const DatabaseError &e) {
+                // The posting's record could not be written, so nothing went out.
+                return e.text();
             }
-            return result;
         },
         [this, markError](const QString &result) {
             bookingFinished(result, markError->value_or(QString()));

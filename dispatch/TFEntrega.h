@@ -68,7 +68,7 @@ private:
     void ComboBoxPagamentosChange();
     void ComboBoxRetornoChange();
     // What the claim found says about posting the order; may ask the user.
-    ClaimOutcome consider(DispatchClaim &claim, QString &agreedMark);
+    ClaimOutcome consider(DispatchClaim &claim, QString &agreedMark, bool &agreedUnknown);
     // Posts the booking and writes its mark on the worker, keeping the claim until then.
     void book(std::shared_ptr<DispatchClaim> claim, const QString &paymentCode);
     // The platform's answers, back on the UI thread.

@@ -115,10 +115,12 @@ MarketplaceSettings MarketplaceSettings::fromBuild()
     return s;
 }
 
-MarketplaceClient::MarketplaceClient(MarketplaceSettings settings, const Clock &clock, ActivitySink activity)
+MarketplaceClient::MarketplaceClient(MarketplaceSettings settings, const Clock &clock, ActivitySink activity,
+                                     StoredSink stored)
     : settings_(std::move(settings))
     , clock_(clock)
     , activity_(std::move(activity))
+    , stored_(std::move(stored))
 {}
 
 QByteArray MarketplaceClient::tokenBody(const QString &login, const QString &password)
@@ -325,6 +327,8 @@ QString MarketplaceClient::ImportarPedidoAiqfome(const QString &token, const QSt
                                QStringLiteral(" - ") + city + u' ' + uf},
              {":LATITUDE", latitude},
              {":LONGITUDE", longitude}});
+        if (stored_)
+            stored_(StoredOrder{orderId, name + u' ' + surname, createdAt});
         return ok();
     } catch (...) {
         return failureText();

@@ -25,6 +25,14 @@ struct MarketplaceSettings
     static MarketplaceSettings fromBuild();
 };
 
+// An order the import has just stored, as the alerts and the log name it.
+struct StoredOrder
+{
+    QString IDPEDIDO;
+    QString CLIENTE;
+    QString DATAHORA;
+};
+
 // The marketplace calls of one check: token, order search, order import. Each yields "TRUE"
 // or a message for the user and never throws. Runs on the check's worker thread; the
 // database is used one statement at a time, never across a request.
@@ -33,8 +41,11 @@ class MarketplaceClient final
 public:
     // Receives the activity texts ("Verificando token", ...) for the status bar.
     using ActivitySink = std::function<void(const QString &)>;
+    // Told of every order as soon as its row is committed.
+    using StoredSink = std::function<void(const StoredOrder &)>;
 
-    MarketplaceClient(MarketplaceSettings settings, const Clock &clock, ActivitySink activity = {});
+    MarketplaceClient(MarketplaceSettings settings, const Clock &clock, ActivitySink activity = {},
+                      StoredSink stored = {});
 
     // Signs in with one CONFIGDELIVERY row, stores TOKEN and VALIDADE in it and runs the
     // order search. "401 LOGIN" when the marketplace refuses the credentials.
@@ -66,6 +77,7 @@ private:
     MarketplaceSettings settings_;
     const Clock &clock_;
     ActivitySink activity_;
+    StoredSink stored_;
 };
 
 } // namespace brisfold

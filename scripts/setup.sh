@@ -8,9 +8,10 @@ packages=(
   libsqlitecpp-dev libsqlite3-dev sqlite3
   libcurl4-openssl-dev libssl-dev openssl ca-certificates
   rapidjson-dev libicu-dev libcpp-httplib-dev
-  libasound2-dev
+  libasound2-dev libqrencode-dev libspdlog-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth imagemagick x11-utils curl openbox xdotool
+  xvfb xauth imagemagick x11-utils curl openbox xdotool trayer sox
+  poppler-utils zbar-tools
   fonts-noto-color-emoji fonts-dejavu-core
   clang libclang-rt-14-dev clang-format valgrind
 )

@@ -1,16 +1,23 @@
 #include "DispatchClaim.h"
 
 #include "Database.h"
+#include "ExtraTables.h"
 
 namespace brisfold {
+
+void DispatchClaim::prepare(Database &db)
+{
+    db.execute("CREATE TEMP TABLE IF NOT EXISTS DISPATCH_CLAIMS (ID INTEGER PRIMARY KEY)");
+    db.execute("CREATE TEMP TABLE IF NOT EXISTS DISPATCH_UNMARKED (ID INTEGER PRIMARY KEY)");
+    db.execute(postingsTableSql);
+}
 
 DispatchClaim::DispatchClaim(Database &db, qint64 orderId)
     : db_(db)
     , orderId_(orderId)
 {
     db_.transaction([this] {
-        db_.execute("CREATE TEMP TABLE IF NOT EXISTS DISPATCH_CLAIMS (ID INTEGER PRIMARY KEY)");
-        db_.execute("CREATE TEMP TABLE IF NOT EXISTS DISPATCH_UNMARKED (ID INTEGER PRIMARY KEY)");
+        prepare(db_);
         const ResultSet order = db_.query("SELECT ID_MCH FROM PEDIDOS WHERE ID = :ID", {{":ID", orderId_}});
         found_ = !order.isEmpty();
         mark_ = found_ ? order.text(0, u"ID_MCH") : QString();
@@ -20,6 +27,8 @@ DispatchClaim::DispatchClaim(Database &db, qint64 orderId)
             db_.hasRow("SELECT ID FROM temp.DISPATCH_UNMARKED WHERE ID = :ID", {{":ID", orderId_}});
         if (bookedUnmarked_)
             return;
+        outcomeUnknown_ =
+            db_.hasRow("SELECT ID FROM main.SOLICITACOES_PENDENTES WHERE ID = :ID", {{":ID", orderId_}});
         held_ = db_.execute("INSERT OR IGNORE INTO temp.DISPATCH_CLAIMS (ID) VALUES (:ID)",
                             {{":ID", orderId_}}) == 1;
     });
@@ -36,10 +45,28 @@ DispatchClaim::~DispatchClaim()
     }
 }
 
+void DispatchClaim::recordPosting()
+{
+    db_.execute("INSERT OR REPLACE INTO main.SOLICITACOES_PENDENTES (ID, DATAHORA) "
+                "VALUES (:ID, strftime('%Y-%m-%d %H:%M:%S', 'now'))",
+                {{":ID", orderId_}});
+}
+
+void DispatchClaim::clearPosting()
+{
+    db_.execute("DELETE FROM main.SOLICITACOES_PENDENTES WHERE ID = :ID", {{":ID", orderId_}});
+    outcomeUnknown_ = false;
+}
+
 void DispatchClaim::markBooked()
 {
     try {
-        db_.execute("UPDATE  PEDIDOS SET ID_MCH = 'MACHINE' where ID = :ID  ", {{":ID", orderId_}});
+        // One commit: a mark without its record gone, or the reverse, would tell a wrong story.
+        db_.transaction([this] {
+            db_.execute("UPDATE  PEDIDOS SET ID_MCH = 'MACHINE' where ID = :ID  ", {{":ID", orderId_}});
+            db_.execute("DELETE FROM main.SOLICITACOES_PENDENTES WHERE ID = :ID", {{":ID", orderId_}});
+        });
+        outcomeUnknown_ = false;
     } catch (const DatabaseError &) {
         try {
             db_.execute("INSERT OR IGNORE INTO temp.DISPATCH_UNMARKED (ID) VALUES (:ID)",

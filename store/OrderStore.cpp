@@ -4,11 +4,10 @@
 
 namespace brisfold {
 
-std::vector<DispatchOrder> OrderStore::awaitingCourier() const
+namespace {
+
+std::vector<DispatchOrder> dispatchOrders(const ResultSet &rows)
 {
-    const ResultSet rows =
-        db_->query("SELECT * FROM PEDIDOS WHERE (ID_MCH = '' OR ID_MCH is null) AND "
-                   "DATAHORA >= strftime('%Y-%m-%d %H:%M:%S', 'now', '-13 hours') ORDER BY id ASC;");
     std::vector<DispatchOrder> orders;
     orders.reserve(size_t(rows.rowCount()));
     for (int i = 0; i < rows.rowCount(); ++i) {
@@ -22,6 +21,49 @@ std::vector<DispatchOrder> OrderStore::awaitingCourier() const
         order.LONGITUDE = rows.text(i, u"LONGITUDE");
     }
     return orders;
+}
+
+} // namespace
+
+std::vector<DispatchOrder> OrderStore::awaitingCourier() const
+{
+    return dispatchOrders(
+        db_->query("SELECT * FROM PEDIDOS WHERE (ID_MCH = '' OR ID_MCH is null) AND "
+                   "DATAHORA >= strftime('%Y-%m-%d %H:%M:%S', 'now', '-13 hours') ORDER BY id ASC;"));
+}
+
+std::vector<DispatchOrder> OrderStore::outcomeUnknown() const
+{
+    DispatchClaim::prepare(*db_);
+    // An order being booked right now, or booked in this run without its mark, is no question.
+    return dispatchOrders(
+        db_->query("SELECT P.* FROM PEDIDOS P JOIN SOLICITACOES_PENDENTES S ON S.ID = P.ID "
+                   "WHERE (P.ID_MCH = '' OR P.ID_MCH IS NULL) "
+                   "AND P.ID NOT IN (SELECT ID FROM temp.DISPATCH_CLAIMS) "
+                   "AND P.ID NOT IN (SELECT ID FROM temp.DISPATCH_UNMARKED) ORDER BY P.ID ASC"));
+}
+
+void OrderStore::settleAsBooked(qint64 id)
+{
+    db_->transaction([&] {
+        db_->execute("UPDATE  PEDIDOS SET ID_MCH = 'MACHINE' where ID = :ID  ", {{":ID", id}});
+        db_->execute("DELETE FROM SOLICITACOES_PENDENTES WHERE ID = :ID", {{":ID", id}});
+    });
+}
+
+void OrderStore::forgetPosting(qint64 id)
+{
+    DispatchClaim::prepare(*db_);
+    db_->execute("DELETE FROM SOLICITACOES_PENDENTES WHERE ID = :ID", {{":ID", id}});
+}
+
+std::optional<DispatchOrder> OrderStore::order(qint64 id) const
+{
+    std::vector<DispatchOrder> found =
+        dispatchOrders(db_->query("SELECT * FROM PEDIDOS WHERE ID = :ID", {{":ID", id}}));
+    if (found.empty())
+        return std::nullopt;
+    return found.front();
 }
 
 std::optional<QString> OrderStore::deliveryFee(qint64 id) const

@@ -37,6 +37,8 @@ public:
     // The automatic dispatch's selection: the orders of the last 13 hours without a courier
     // mark, null or empty alike, in ascending ID.
     std::vector<DispatchOrder> awaitingCourier() const;
+    // One order by its row ID; none when it is gone.
+    std::optional<DispatchOrder> order(qint64 id) const;
     // The order's estimated fee as stored; none when the order is gone.
     std::optional<QString> deliveryFee(qint64 id) const;
     // Keeps a fee estimate and the coordinates the platform resolved with it.
@@ -50,6 +52,13 @@ public:
     {
         return std::make_shared<DispatchClaim>(*db_, id);
     }
+    // Unmarked orders whose post may have reached the platform, in ascending ID (see
+    // DispatchClaim); none while the record's table is missing.
+    std::vector<DispatchOrder> outcomeUnknown() const;
+    // The user saw the booking on the platform: the "MACHINE" mark, and the record goes with it.
+    void settleAsBooked(qint64 id);
+    // The user wants it posted again: the record goes, so the next booking may post it.
+    void forgetPosting(qint64 id);
     // The sign-in's purge: orders that arrived more than two days ago by the engine's clock.
     void purgeOld();
 

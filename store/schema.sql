@@ -1,5 +1,6 @@
 -- The four tables of the program's database. The build makes BD/BANCO.db from this file;
--- the program itself never creates, alters or drops a table.
+-- the program never alters or drops them. Its own features keep what they store in extra tables,
+-- made when missing (store/ExtraTables.h), so an older database keeps working.
 
 CREATE TABLE PEDIDOS (
     ID INTEGER PRIMARY KEY AUTOINCREMENT,
