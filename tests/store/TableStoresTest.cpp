@@ -3,6 +3,7 @@
 #include "store/CompanyStore.h"
 #include "store/MarketplaceCredentialsStore.h"
 #include "store/OrderStore.h"
+#include "store/PreferencesStore.h"
 #include "support/TestDatabase.h"
 
 #include <gtest/gtest.h>
@@ -241,4 +242,48 @@ TEST_F(OrderStoreTest, ThePurgeTakesTheOrdersOfMoreThanTwoDaysAgo)
     add("novo", "-47 hours");
     store.purgeOld();
     EXPECT_EQ(column("SELECT IDPEDIDO FROM PEDIDOS"), texts({"novo"}));
+}
+
+// An older database has no preferences table: the sound is on until switched off, and the first
+// change makes the table.
+TEST(PreferencesStore, TheSoundIsOnUntilSwitchedOffAndAnOlderDatabaseGetsTheTable)
+{
+    TestDatabase t;
+    PreferencesStore preferences(t.db());
+    EXPECT_FALSE(t.db().hasRow("SELECT name FROM sqlite_master WHERE name = 'PREFERENCIAS'"));
+    EXPECT_TRUE(preferences.alertSound());
+    preferences.setAlertSound(false);
+    EXPECT_FALSE(preferences.alertSound());
+    preferences.setAlertSound(true);
+    EXPECT_TRUE(preferences.alertSound());
+    EXPECT_EQ(TestDatabase::contents(t.db(), "SELECT CHAVE || '=' || VALOR FROM PREFERENCIAS"),
+              QStringList{QStringLiteral("SOM_ALERTA=1")});
+}
+
+TEST_F(OrderStoreTest, AnUnknownBookingIsAskedAboutUntilSettledEitherWay)
+{
+    const qint64 asked = add("A1", "-1 hours");
+    const qint64 again = add("A2", "-1 hours");
+    const qint64 marked = add("A3", "-1 hours");
+    const qint64 underWay = add("A4", "-1 hours");
+    for (qint64 id : {asked, again, marked, underWay})
+        DispatchClaim(t.db(), id).recordPosting();
+    t.db().execute("UPDATE PEDIDOS SET ID_MCH = 'JA ENTREGUE' WHERE ID = :ID", {{":ID", marked}});
+    const DispatchClaim booking(t.db(), underWay);
+
+    const auto ids = [&] {
+        QList<qint64> found;
+        for (const DispatchOrder &order : store.outcomeUnknown())
+            found << order.ID;
+        return found;
+    };
+    EXPECT_EQ(ids(), (QList<qint64>{asked, again}))
+        << "a marked order, or one being booked now, is no question";
+
+    store.settleAsBooked(asked);
+    store.forgetPosting(again);
+    EXPECT_TRUE(ids().isEmpty());
+    EXPECT_EQ(column("SELECT IDPEDIDO || ':' || IFNULL(ID_MCH, '') FROM PEDIDOS WHERE ID IN (1, 2)"),
+              (QStringList{QStringLiteral("A1:MACHINE"), QStringLiteral("A2:")}));
+    EXPECT_TRUE(DispatchClaim(t.db(), again).held()) << "posted again by the next booking";
 }
