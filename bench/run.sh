@@ -23,7 +23,7 @@ say() { echo "$*" >&2; }
 say "Building into $build..."
 if ! { cmake -S "$root" --preset release -B "$build" &&
        cmake --build "$build" -j2 --target bench_board bench_cycle bench_footprint bench_floor_window bench_window_calls \
-         brisfold_slow_sync Brisfold brisfold-sandbox database
+         bench_labels brisfold_slow_sync Brisfold brisfold-sandbox database
      } >"$work/build.log" 2>&1; then
   cat "$work/build.log" >&2
   exit 1
@@ -42,6 +42,9 @@ LD_PRELOAD="$build/bench/libbrisfold_slow_sync.so" BRISFOLD_SYNC_DELAY_MS=30 "$b
   --benchmark_filter='BM_UiStall/500/' --benchmark_format=json --benchmark_out="$work/slow-sync.json" >/dev/null 2>&1
 say "Signing in and booking against a courier platform that answers 5 s late..."
 "$build/bench/bench_window_calls" --benchmark_format=json --benchmark_out="$work/window-calls.json" >/dev/null 2>&1
+say "Printing delivery labels to PDF..."
+"$build/bench/bench_labels" --benchmark_filter='/(500|80|58)(/|$)' \
+  --benchmark_format=json --benchmark_out="$work/labels.json" >/dev/null 2>&1
 say "Running 1,000 marketplace checks..."
 "$build/bench/bench_footprint" --benchmark_filter='/1000/' \
   --benchmark_format=json --benchmark_out="$work/footprint.json" >/dev/null 2>&1
@@ -208,7 +211,7 @@ import json, os, platform, sys, time
 (work, start_ms, rss, private, floor, cpu, clk_tck, idle_seconds, leak, load_before, load_after, ticks1,
  ticks10) = sys.argv[1:]
 runs = {}
-for name in ("board", "cycle", "footprint"):
+for name in ("board", "cycle", "footprint", "labels"):
     for b in json.load(open(os.path.join(work, name + ".json")))["benchmarks"]:
         runs[b["name"].split("/iterations")[0]] = b
 
@@ -285,6 +288,17 @@ if fp.get("error_occurred"):
 growth = mb_of_kib(fp["rss_growth_kib"])
 rows.append(("RSS growth over 1,000 checks", f"{growth:.2f} MB ({mb_of_kib(fp['rss_before_kib']):.1f} -> "
              f"{mb_of_kib(fp['rss_after_kib']):.1f} MB)", "<= 2 MB", growth <= 2))
+for width in (80, 58):
+    label_ms = ms(f"BM_LabelPdf/{width}")
+    rows.append((f"Delivery label rendered to PDF, {width} mm", f"{label_ms:.1f} ms", "<= 50 ms", label_ms <= 50))
+lm = runs["BM_LabelMemory/500"]
+if lm.get("error_occurred"):
+    raise SystemExit(f"BM_LabelMemory/500 failed: {lm.get('error_message')}")
+label_growth = mb_of_kib(lm["growth_rss_kib"])
+rows.append(("RSS growth over 500 labels after the first", f"{label_growth:.2f} MB "
+             f"({mb_of_kib(lm['growth_anon_kib']):.2f} MB not library pages)", "<= 2 MB", label_growth <= 2))
+rows.append(("  beside it: what the first label loads", f"{mb_of_kib(lm['first_label_rss_kib']):.1f} MB "
+             f"({mb_of_kib(lm['first_label_anon_kib']):.1f} MB not library pages)", "reported", None))
 if leak:
     rows.append(("Heap lost over 10 checks (valgrind)", f"{int(leak)} bytes", "none", int(leak) == 0))
 else:
