@@ -26,11 +26,14 @@ public:
     }
     void bringToFront(QWindow *) override { ++broughtToFront; }
     QString heapReport() const override { return QStringLiteral("heap"); }
+    // A player that counts its plays into alertPlays.
+    std::unique_ptr<AlertSound> createAlertSound(const QByteArray &wav) override;
 
     QStringList autostartFolders;
     QStringList openedPages;
     QStringList startedScripts;
     std::atomic<int> broughtToFront = 0;
+    std::atomic<int> alertPlays = 0;
 };
 
 } // namespace brisfold::test
