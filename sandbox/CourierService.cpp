@@ -1,5 +1,6 @@
 #include "sandbox/CourierService.h"
 
+#include "sandbox/Faults.h"
 #include "sandbox/SandboxSupport.h"
 
 #include <algorithm>
@@ -171,6 +172,9 @@ void CourierService::install(httplib::Server &server)
                [this](const httplib::Request &req, httplib::Response &res) { estimate(req, res); });
     server.Post("/api/integracao/abrirEntrega",
                 [this](const httplib::Request &req, httplib::Response &res) { book(req, res); });
+    // A "slow-reply" fault holds the reply here, after the handler has recorded what it did.
+    server.set_post_routing_handler(
+        [](const httplib::Request &, httplib::Response &) { FaultInjector::holdReply(); });
     server.Get("/solicitacao/gestaoPedido",
                [this](const httplib::Request &req, httplib::Response &res) { managementPage(req, res); });
     server.Get("/", [](const httplib::Request &, httplib::Response &res) {

@@ -2,8 +2,23 @@
 
 #include <chrono>
 #include <rapidjson/document.h>
+#include <utility>
 
 namespace brisfold::sandbox {
+
+namespace {
+
+constexpr const char *kindError = "\"kind\" must be one of none, slow, slow-reply, 500, 401, broken-json";
+
+// take() and holdReply() run on the same server thread, before and after the request's handler.
+struct HeldReply
+{
+    FaultInjector *injector = nullptr;
+    int delayMs = 0;
+};
+thread_local HeldReply heldReply;
+
+} // namespace
 
 std::optional<FaultKind> parseFaultKind(std::string_view name)
 {
@@ -47,12 +62,14 @@ std::optional<FaultSpec> parseFaultSpec(const std::string &json, std::string &er
     }
     FaultSpec spec;
     if (!doc.HasMember("kind") || !doc["kind"].IsString()) {
-        error = "\"kind\" must be one of none, slow, 500, 401, broken-json";
+        error = kindError;
         return std::nullopt;
     }
-    auto kind = parseFaultKind(doc["kind"].GetString());
+    const std::string_view name = doc["kind"].GetString();
+    spec.afterHandling = name == "slow-reply";
+    auto kind = spec.afterHandling ? FaultKind::Slow : parseFaultKind(name);
     if (!kind) {
-        error = "\"kind\" must be one of none, slow, 500, 401, broken-json";
+        error = kindError;
         return std::nullopt;
     }
     spec.kind = *kind;
@@ -95,10 +112,15 @@ FaultSpec FaultInjector::current() const
 FaultKind FaultInjector::take(const std::string &path, int &delayMs)
 {
     std::lock_guard lock(mutex_);
+    heldReply = {};
     if (spec_.kind == FaultKind::None || path.rfind(spec_.pathPrefix, 0) != 0)
         return FaultKind::None;
     FaultKind kind = spec_.kind;
     delayMs = spec_.delayMs;
+    if (spec_.afterHandling) {
+        heldReply = {this, delayMs};
+        kind = FaultKind::None;
+    }
     if (spec_.times > 0 && --spec_.times == 0)
         spec_ = FaultSpec{};
     return kind;
@@ -108,6 +130,13 @@ bool FaultInjector::sleepFor(int ms)
 {
     std::unique_lock lock(mutex_);
     return !stopped_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
+}
+
+void FaultInjector::holdReply()
+{
+    const HeldReply held = std::exchange(heldReply, {});
+    if (held.injector)
+        held.injector->sleepFor(held.delayMs);
 }
 
 void FaultInjector::stop()

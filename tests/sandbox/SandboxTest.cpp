@@ -517,6 +517,28 @@ TEST_F(SandboxTest, FaultsOnDemandSpoilOnlyTheChosenRequests)
     ASSERT_TRUE(control->Get("/pedidos"));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(400));
 
+    // A held reply: the booking is on record while its client has given up waiting for the answer.
+    std::string document = bookingDocument();
+    document.replace(document.find("aiqfome 48120417"), 16, "aiqfome 48129999");
+    ASSERT_EQ(
+        courier()
+            ->Post("/_sandbox/fault",
+                   R"({"kind":"slow-reply","times":1,"delay_ms":5000,"path":"/api/integracao/abrirEntrega"})",
+                   "application/json")
+            ->status,
+        200);
+    auto impatient = courier();
+    impatient->set_read_timeout(1, 0);
+    auto held = impatient->Post("/api/integracao/abrirEntrega", document, "application/json; charset=UTF-8");
+    EXPECT_FALSE(held) << "the reply was not held";
+    auto state = courier()->Get("/_sandbox/state");
+    ASSERT_TRUE(state);
+    EXPECT_NE(state->body.find("aiqfome 48129999"), std::string::npos) << "the held booking is not on record";
+    auto next =
+        courier()->Post("/api/integracao/abrirEntrega", bookingDocument(), "application/json; charset=UTF-8");
+    ASSERT_TRUE(next) << "the hold outlived its one use";
+    EXPECT_EQ(next->status, 200);
+
     // The refusal quotes the member it names; the reply stays JSON all the same.
     auto refused = control->Post("/_sandbox/fault", R"({"kind":"sometimes"})", "application/json");
     ASSERT_TRUE(refused);
