@@ -7,6 +7,7 @@
 #include "store/Database.h"
 #include "store/OrderStore.h"
 #include "store/PreferencesStore.h"
+#include "supportlog/EventLog.h"
 #include "ui/MessageBoxes.h"
 
 #include <QApplication>
@@ -102,7 +103,9 @@ void CounterAlerts::setSoundOn(bool on)
 void CounterAlerts::ask(const QList<UnknownBooking> &bookings)
 {
     for (const UnknownBooking &booking : bookings) {
-        if (messages_.askYesNo(&window_, unknownOutcomeQuestion(booking.orderNumber))) {
+        const bool postAgain = messages_.askYesNo(&window_, unknownOutcomeQuestion(booking.orderNumber));
+        eventlog::write(eventlog::unknownOutcomeAnswered(booking.orderNumber, postAgain));
+        if (postAgain) {
             bookAgain(booking);
             continue;
         }

@@ -2,6 +2,7 @@
 
 #include "BuildConfig.h"
 #include "alerts/CounterAlerts.h"
+#include "alerts/TrayIcon.h"
 #include "app/MinutesRule.h"
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
@@ -10,10 +11,12 @@
 #include "courier/PaymentTypes.h"
 #include "cycle/CheckRunner.h"
 #include "dispatch/TFEntrega.h"
+#include "labels/LabelPrinting.h"
 #include "marketplace/TFCadastroDelivery.h"
 #include "platform/Platform.h"
 #include "store/Connections.h"
 #include "store/Database.h"
+#include "supportlog/EventLog.h"
 #include "ui/DigitsValidator.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PictureView.h"
@@ -174,6 +177,13 @@ void TMainForm::createAlerts()
             return check.bookAgain(orderId, key, settings, separators);
         };
     });
+    // Labels: the card's menu, and the new orders of a check once it has ended.
+    labelPrinting_ =
+        new LabelPrinting(database_, messages_, *alerts_->tray().menu(), alerts_->tray().quitAction(), *this,
+                          std::make_unique<LabelPrinters>(), this);
+    connect(board_, &OrderBoard::printLabelRequested, labelPrinting_, &LabelPrinting::printOrder);
+    connect(checkRunner_.get(), &CheckRunner::orderStored, labelPrinting_, &LabelPrinting::orderStored);
+    connect(checkRunner_.get(), &CheckRunner::checkEnded, labelPrinting_, &LabelPrinting::checkEnded);
 }
 
 void TMainForm::buildLayout()
@@ -520,6 +530,7 @@ void TMainForm::enterSignedIn()
         }
 
         vLogado_ = true;
+        eventlog::write(eventlog::signedIn(status->EMAIL));
         board_->reopen();
         Logado(true);
 
@@ -565,9 +576,28 @@ void TMainForm::showStoredSettings()
 void TMainForm::GravaConfiguracao()
 {
     try {
-        boardSettings_.save(autoDispatchSettings());
+        const AutoDispatchSettings before = boardSettings_.read();
+        const AutoDispatchSettings after = autoDispatchSettings();
+        boardSettings_.save(after);
+        logSettingChanges(before, after);
     } catch (const DatabaseError &e) {
         messages_.showMessage(this, e.text());
+    }
+}
+
+void TMainForm::logSettingChanges(const AutoDispatchSettings &before, const AutoDispatchSettings &after)
+{
+    const auto onOff = [](bool on) { return on ? QStringLiteral("ligado") : QStringLiteral("desligado"); };
+    const std::pair<QString, std::pair<QString, QString>> settings[] = {
+        {QStringLiteral("agendamento automático"), {onOff(before.enabled), onOff(after.enabled)}},
+        {QStringLiteral("minutos"), {before.minutes, after.minutes}},
+        {QStringLiteral("pagamento"), {before.payment, after.payment}},
+        {QStringLiteral("categoria"), {before.category, after.category}},
+        {QStringLiteral("retorno"), {before.returnChoice, after.returnChoice}},
+    };
+    for (const auto &[name, values] : settings) {
+        if (values.first != values.second)
+            eventlog::write(eventlog::settingChanged(name, values.first, values.second));
     }
 }
 
@@ -613,6 +643,7 @@ void TMainForm::SpeedButton5Click()
 {
     if (!messages_.PerguntaComTempo(this, QStringLiteral("Deseja sair da conta? ")))
         return;
+    eventlog::write(eventlog::signedOut(EditEmail->text()));
     vLogado_ = false;
     Logado(false);
     EditEmail->setFocus();
@@ -702,6 +733,11 @@ AutoDispatchSettings TMainForm::autoDispatchSettings() const
     settings.category = ComboBoxCategorias->currentText();
     settings.returnChoice = ComboBoxRetorno->currentText();
     return settings;
+}
+
+void TMainForm::showStatusNotice(const QString &text)
+{
+    StatusPanel1->setText(text);
 }
 
 void TMainForm::checkNow()

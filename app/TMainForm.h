@@ -28,6 +28,7 @@ namespace brisfold {
 class BackgroundCall;
 class CheckRunner;
 class CounterAlerts;
+class LabelPrinting;
 class Clock;
 class Database;
 struct Connections;
@@ -71,6 +72,8 @@ public:
     bool FormCloseQuery();
     // True while a marketplace check runs on its worker.
     bool checkRunning() const;
+    // A notice in the second status-bar panel, as the checks give theirs.
+    void showStatusNotice(const QString &text);
 
 public slots:
     void TimerLoginTimer();
@@ -119,6 +122,7 @@ private:
     void FormShow();
     void FormResize();
     void GravaConfiguracao();
+    void logSettingChanges(const AutoDispatchSettings &before, const AutoDispatchSettings &after);
     void setConnecting(bool connecting);
     // The platform's answer to the sign-in, back on the UI thread.
     void signInFinished(const QString &result);
@@ -199,6 +203,7 @@ private:
     TFEntrega *entrega_ = nullptr;
     TFCadastroDelivery *cadastroDelivery_ = nullptr;
     CounterAlerts *alerts_ = nullptr;
+    LabelPrinting *labelPrinting_ = nullptr;
 
     // Declared last, so they end before anything they report to: members go before the
     // window's child widgets.

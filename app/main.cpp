@@ -1,8 +1,12 @@
+#include "BuildConfig.h"
+#include "app/LoggingMessageBoxes.h"
 #include "app/ProgramFolder.h"
 #include "app/StartSequence.h"
 #include "app/TMainForm.h"
 #include "common/Clock.h"
 #include "store/Database.h"
+#include "supportlog/EventLog.h"
+#include "supportlog/SupportLog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Theme.h"
 #ifdef Q_OS_WIN
@@ -17,6 +21,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QSessionManager>
 #include <QTimer>
 #include <QTranslator>
@@ -78,7 +83,28 @@ int main(int argc, char **argv)
     if (qtTexts.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
-    MessageBoxes messages;
+    const SystemClock clock;
+    // The support log. Its one failure notice goes to the main window's status bar, or waits there
+    // for the window when it comes first.
+    QPointer<TMainForm> noticeWindow;
+    QString pendingNotice;
+    SupportLog supportLog(folder.file(QStringLiteral("log")), clock, [&](const QString &text) {
+        QMetaObject::invokeMethod(
+            &application,
+            [&, text] {
+                if (noticeWindow)
+                    noticeWindow->showStatusNotice(text);
+                else
+                    pendingNotice = text;
+            },
+            Qt::QueuedConnection);
+    });
+    eventlog::install(&supportLog);
+    eventlog::write(
+        eventlog::programStarted(QString::fromLatin1(config::version), folder.path(), folder.database()));
+
+    MessageBoxes shownMessages;
+    LoggingMessageBoxes messages(shownMessages);
     if (const QString themeError = applyTabletDark(application); !themeError.isEmpty())
         messages.showMessage(nullptr, themeError);
 
@@ -87,8 +113,10 @@ int main(int argc, char **argv)
         // Declared before the window, so they outlive it and everything it runs.
         Connections database;
         openDatabase(database, folder, platform, messages);
-        const SystemClock clock;
         TMainForm mainForm(platform, messages, database, clock, folder);
+        noticeWindow = &mainForm;
+        if (!pendingNotice.isEmpty())
+            mainForm.showStatusNotice(pendingNotice);
         // The end of the desktop session asks the closing question too; unanswered, it is refused.
         QObject::connect(&application, &QGuiApplication::commitDataRequest, &mainForm,
                          [&mainForm](QSessionManager &manager) {
@@ -105,5 +133,7 @@ int main(int argc, char **argv)
     }
     if (reportHeap)
         messages.showMessage(nullptr, platform.heapReport());
+    eventlog::write(eventlog::programEnded());
+    eventlog::install(nullptr);
     return exitCode;
 }

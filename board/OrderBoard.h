@@ -8,6 +8,7 @@
 #include <optional>
 
 class QLabel;
+class QMenu;
 class QTimer;
 class QWidget;
 
@@ -78,6 +79,8 @@ signals:
     void marketplaceLogoClicked();
     // The count line's text changed.
     void countLineChanged(const QString &text);
+    // "Imprimir etiqueta" was chosen in the context menu of the card of that order.
+    void printLabelRequested(qint64 orderId, const QString &IDPEDIDO);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -86,6 +89,7 @@ private:
     void showRows(std::vector<OrderRow> rows, int currentRow);
     void reportTimeNotShown(const QString &errorName);
     void setCountLine(const QString &text);
+    void showCardMenu(const QPoint &globalPos);
 
     Database &db_;
     QLabel *countLine_;
@@ -95,6 +99,9 @@ private:
     MessageBoxes &messages_;
     OrderListModel *model_;
     OrderGrid *grid_;
+    // The card's context menu, and the order it was opened for.
+    QMenu *cardMenu_;
+    OrderRow menuOrder_;
 };
 
 } // namespace brisfold

@@ -3,6 +3,7 @@
 #include "board/OrderCard.h"
 #include "board/OrderCardDelegate.h"
 
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <algorithm>
@@ -127,6 +128,23 @@ void OrderGrid::mouseMoveEvent(QMouseEvent *event)
     const bool clickable =
         part == Part::Logo || (part == Part::RequestImage && delegate_->content(index).requestClickable == 1);
     viewport()->setCursor(clickable ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    event->accept();
+}
+
+void OrderGrid::contextMenuEvent(QContextMenuEvent *event)
+{
+    // From the keyboard the menu is for the current card, at that card.
+    const bool byMouse = event->reason() == QContextMenuEvent::Mouse;
+    const QModelIndex index = byMouse ? indexAt(event->pos()) : currentIndex();
+    if (!index.isValid()) {
+        event->ignore();
+        return;
+    }
+    // As a left press would: the menu's entries act on this card's order.
+    setFocus(Qt::MouseFocusReason);
+    setCurrentIndex(index);
+    const QPoint pos = byMouse ? event->pos() : visualRect(index).center();
+    emit cardContextMenuRequested(viewport()->mapToGlobal(pos));
     event->accept();
 }
 

@@ -29,6 +29,8 @@ signals:
     void requestImageClicked();
     // A click on the marketplace logo of a card that was already current before the press.
     void marketplaceLogoClicked();
+    // A context menu was asked for over a card (right click or menu key); the card is current by then.
+    void cardContextMenuRequested(const QPoint &globalPos);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -36,6 +38,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     enum class Part

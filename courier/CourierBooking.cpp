@@ -25,7 +25,8 @@ BookingResult postBooking(const CourierClient &courier, DispatchClaim &claim, co
 {
     claim.recordPosting();
     BookingResult result;
-    result.text = courier.AbrirEntrega(key, email, password, document, &result.outcomeUnknown);
+    result.text =
+        courier.AbrirEntrega(key, email, password, document, &result.outcomeUnknown, &result.bookingId);
     result.connectionFailure = result.text.startsWith(noConnectionText(QString()));
     try {
         if (result.booked())

@@ -17,6 +17,8 @@ struct BookingResult
     bool outcomeUnknown = false;
     // No reply came back, whether or not the post went out: a "Sem Conexão" result.
     bool connectionFailure = false;
+    // The platform's `id_mch` of a booking, for the support log.
+    QString bookingId;
     // Booked, but the mark could not be written (the engine's text); no later claim posts the
     // order again within this run.
     std::optional<QString> markError;

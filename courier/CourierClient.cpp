@@ -221,7 +221,7 @@ QString CourierClient::EstimarEntrega(const QString &key, const QString &email, 
 }
 
 QString CourierClient::AbrirEntrega(const QString &key, const QString &email, const QString &password,
-                                    const QString &document, bool *outcomeUnknown) const
+                                    const QString &document, bool *outcomeUnknown, QString *bookingId) const
 {
     if (outcomeUnknown)
         *outcomeUnknown = false;
@@ -237,8 +237,11 @@ QString CourierClient::AbrirEntrega(const QString &key, const QString &email, co
             return reply.resultText();
 
         const rapidjson::Value &response = JsonReading::memberObject(reply.document(), "response");
-        if (response.HasMember("id_mch"))
+        if (response.HasMember("id_mch")) {
+            if (bookingId)
+                *bookingId = JsonReading::memberText(response, "id_mch");
             return QString::fromUtf16(resultOk);
+        }
         QString messages;
         for (const rapidjson::Value &element : JsonReading::memberArray(response, "erros").GetArray())
             messages += QStringLiteral(" - ") + JsonReading::text(element);

@@ -62,9 +62,11 @@ public:
                            const EstimateQuery &query, const QString &rowId, OrderStore &orders) const;
 
     // Posts a delivery request document; writes nothing. `outcomeUnknown`, when given, is set
-    // when the request went out but no whole reply came back: the platform may have booked it.
+    // when the request went out but no whole reply came back: the platform may have booked it;
+    // `bookingId` receives the platform's `id_mch` of a booking.
     QString AbrirEntrega(const QString &key, const QString &email, const QString &password,
-                         const QString &document, bool *outcomeUnknown = nullptr) const;
+                         const QString &document, bool *outcomeUnknown = nullptr,
+                         QString *bookingId = nullptr) const;
 
     // The request every call starts from: headers, credentials, TLS window, time-outs.
     HttpRequest request(HttpRequest::Method method, const QByteArray &path, const QString &key,

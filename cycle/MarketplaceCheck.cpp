@@ -8,7 +8,9 @@
 #include "store/Database.h"
 #include "store/MarketplaceCredentialsStore.h"
 #include "store/OrderStore.h"
+#include "supportlog/EventLog.h"
 
+#include <QElapsedTimer>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -67,10 +69,21 @@ void MarketplaceCheck::run(const CheckInput &input, CheckEvents &events) const
         events.statusText(e.text());
     }
 
+    QElapsedTimer took;
+    took.start();
+    eventlog::write(eventlog::checkStarted());
     CheckSummary summary;
     const MarketplaceClient client(
         marketplace_, clock_, [&events](const QString &text) { events.statusText(text); },
-        [&events](const StoredOrder &order) { events.orderStored(order); });
+        [&events, &summary](const StoredOrder &order) {
+            ++summary.ordersStored;
+            eventlog::write(eventlog::orderStored(order));
+            events.orderStored(order);
+        },
+        [&summary](int found, int fresh) {
+            summary.ordersFound += found;
+            summary.ordersNew += fresh;
+        });
     for (const MarketplaceCredentials &row : rows) {
         if (row.LOGIN.isEmpty() && row.SENHA.isEmpty()) {
             events.statusText(QStringLiteral("Aiqfome não cadastrado"));
@@ -78,6 +91,8 @@ void MarketplaceCheck::run(const CheckInput &input, CheckEvents &events) const
         }
         summary.marketplaceTried = true;
         const QString result = client.ObterTokenAiqfome(row.LOGIN, row.SENHA, QString::number(row.ID), db_);
+        summary.marketplaceResult =
+            result == QStringView(resultOk) ? QStringLiteral("Aiqfome conectado") : result;
         if (result == QStringView(resultOk)) {
             summary.marketplaceConnected = true;
             events.statusText(QStringLiteral("Aiqfome conectado"));
@@ -95,6 +110,7 @@ void MarketplaceCheck::run(const CheckInput &input, CheckEvents &events) const
 
     AbrirEntregaAgendarAutomatico(input, events, summary);
     reportUnknownOutcomes(events);
+    eventlog::write(eventlog::checkEnded(summary, took.elapsed()));
     events.checkEnded(summary);
 }
 
@@ -143,7 +159,12 @@ BookingResult MarketplaceCheck::bookAgain(qint64 orderId, const QString &courier
         choices.category = settings.category;
         choices.schedule = Schedule::from(clock_, wholeMinutes(settings.minutes), separators);
         const DeliveryDocument document = DeliveryDocument::of(*company, *order, choices);
-        return postBooking(courier_, claim, courierKey, company->EMAIL, company->SENHA, document.toJson());
+        QElapsedTimer posting;
+        posting.start();
+        result = postBooking(courier_, claim, courierKey, company->EMAIL, company->SENHA, document.toJson());
+        eventlog::write(eventlog::booking(QStringLiteral("automática, repetida a pedido do usuário"),
+                                          order->IDPEDIDO, choices, result, posting.elapsed()));
+        return result;
     } catch (const DatabaseError &e) {
         result.text = e.text();
     } catch (const ConversionError &) {

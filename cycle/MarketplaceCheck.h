@@ -35,6 +35,11 @@ struct CheckSummary
     bool marketplaceConnected = false; // and "Aiqfome conectado" came of it
     int bookingsPosted = 0;            // posts that went out to the courier platform
     int bookingsUnreached = 0;         // of those, the ones that got a "Sem Conexão" result
+    // For the support log: the last marketplace result and the orders of the searches.
+    QString marketplaceResult;
+    int ordersFound = 0;  // listed by the searches
+    int ordersNew = 0;    // of those, not stored before
+    int ordersStored = 0; // stored by this check
 };
 
 // What a check tells the window; the worker calls these, the receiver hands them to the UI.

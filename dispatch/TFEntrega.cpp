@@ -9,10 +9,12 @@
 #include "courier/Schedule.h"
 #include "store/Database.h"
 #include "store/DispatchClaim.h"
+#include "supportlog/EventLog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ScreenPlacement.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -398,10 +400,14 @@ void TFEntrega::book(std::shared_ptr<DispatchClaim> claim, const QString &paymen
     booking_ = true;
     call_->start(
         [courier = courier_, key = courierKey_, email = company_.EMAIL, senha = company_.SENHA,
-         json = document.toJson(), claim, markError] {
+         json = document.toJson(), claim, markError, choices, number = order_.IDPEDIDO] {
             try {
+                QElapsedTimer took;
+                took.start();
                 const BookingResult result =
                     postBooking(CourierClient(courier), *claim, key, email, senha, json);
+                eventlog::write(
+                    eventlog::booking(QStringLiteral("manual"), number, choices, result, took.elapsed()));
                 *markError = result.markError;
                 return result.text;
             } catch (const DatabaseError &e) {
@@ -445,6 +451,7 @@ void TFEntrega::Button1Click()
         messages_.showMessage(this, e.text());
         return;
     }
+    eventlog::write(eventlog::markedDelivered(order_.IDPEDIDO));
     accept();
 }
 

@@ -116,11 +116,12 @@ MarketplaceSettings MarketplaceSettings::fromBuild()
 }
 
 MarketplaceClient::MarketplaceClient(MarketplaceSettings settings, const Clock &clock, ActivitySink activity,
-                                     StoredSink stored)
+                                     StoredSink stored, SearchSink searched)
     : settings_(std::move(settings))
     , clock_(clock)
     , activity_(std::move(activity))
     , stored_(std::move(stored))
+    , searched_(std::move(searched))
 {}
 
 QByteArray MarketplaceClient::tokenBody(const QString &login, const QString &password)
@@ -242,7 +243,10 @@ QString MarketplaceClient::BuscarPedidosAiqfome(const QString &token, Database &
             return reply.text;
 
         // Each import is committed on its own, so a fault ending the walk keeps the earlier ones.
+        int found = 0;
+        int fresh = 0;
         for (const rapidjson::Value &order : JsonReading::memberArray(*reply.document, "data").GetArray()) {
+            ++found;
             if (!order.IsObject())
                 throw ReplyFault(QStringLiteral("Resposta inválida: pedido que não é um objeto"));
             const QString createdAt = JsonReading::memberText(order, "created_at");
@@ -263,8 +267,11 @@ QString MarketplaceClient::BuscarPedidosAiqfome(const QString &token, Database &
                           {{":IDPEDIDO", orderId}}))
                 continue;
             // A failed import is tried again at the next check.
+            ++fresh;
             ImportarPedidoAiqfome(token, orderId, db);
         }
+        if (searched_)
+            searched_(found, fresh);
         return ok();
     } catch (...) {
         return failureText();

@@ -43,9 +43,11 @@ public:
     using ActivitySink = std::function<void(const QString &)>;
     // Told of every order as soon as its row is committed.
     using StoredSink = std::function<void(const StoredOrder &)>;
+    // Told after a complete search walk: the orders listed, and how many of them were not stored.
+    using SearchSink = std::function<void(int found, int fresh)>;
 
     MarketplaceClient(MarketplaceSettings settings, const Clock &clock, ActivitySink activity = {},
-                      StoredSink stored = {});
+                      StoredSink stored = {}, SearchSink searched = {});
 
     // Signs in with one CONFIGDELIVERY row, stores TOKEN and VALIDADE in it and runs the
     // order search. "401 LOGIN" when the marketplace refuses the credentials.
@@ -78,6 +80,7 @@ private:
     const Clock &clock_;
     ActivitySink activity_;
     StoredSink stored_;
+    SearchSink searched_;
 };
 
 } // namespace brisfold

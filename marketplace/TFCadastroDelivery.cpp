@@ -2,6 +2,7 @@
 
 #include "resources/PictureIds.h"
 #include "store/Database.h"
+#include "supportlog/EventLog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PictureView.h"
 #include "ui/ScreenPlacement.h"
@@ -123,6 +124,7 @@ void TFCadastroDelivery::Button4Click()
         messages_.showMessage(this, e.text());
         return;
     }
+    eventlog::write(eventlog::credentialsSaved(EditLogin->text()));
     emit credentialsSaved();
     accept();
 }

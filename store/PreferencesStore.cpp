@@ -8,6 +8,8 @@ namespace brisfold {
 namespace {
 
 const QString alertSoundKey = QStringLiteral("SOM_ALERTA");
+const QString printNewOrdersKey = QStringLiteral("IMPRIMIR_ETIQUETA_NOVOS");
+const QString printerNameKey = QStringLiteral("IMPRESSORA_ETIQUETA");
 
 } // namespace
 
@@ -40,6 +42,26 @@ bool PreferencesStore::alertSound() const
 void PreferencesStore::setAlertSound(bool on)
 {
     setValue(alertSoundKey, on ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool PreferencesStore::printNewOrders() const
+{
+    return value(printNewOrdersKey).value_or(QStringLiteral("0")) == QStringLiteral("1");
+}
+
+void PreferencesStore::setPrintNewOrders(bool on)
+{
+    setValue(printNewOrdersKey, on ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QString PreferencesStore::printerName() const
+{
+    return value(printerNameKey).value_or(QString());
+}
+
+void PreferencesStore::setPrinterName(const QString &name)
+{
+    setValue(printerNameKey, name);
 }
 
 } // namespace brisfold

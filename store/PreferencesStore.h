@@ -24,6 +24,13 @@ public:
     bool alertSound() const;
     void setAlertSound(bool on);
 
+    // "Imprimir etiqueta dos pedidos novos": off unless switched on.
+    bool printNewOrders() const;
+    void setPrintNewOrders(bool on);
+    // The printer chosen for the labels; empty for the system's default one.
+    QString printerName() const;
+    void setPrinterName(const QString &name);
+
 private:
     Database *db_;
 };
