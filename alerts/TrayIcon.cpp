@@ -22,7 +22,7 @@ TrayIcon::TrayIcon(bool soundOn, QObject *parent)
     sound->setCheckable(true);
     sound->setChecked(soundOn);
     connect(sound, &QAction::toggled, this, &TrayIcon::soundToggled);
-    menu_->addSeparator();
+    entriesEnd_ = menu_->addSeparator();
     quit_ = menu_->addAction(QStringLiteral("Sair"));
     quit_->setObjectName(QStringLiteral("TraySair"));
     connect(quit_, &QAction::triggered, this, &TrayIcon::quitRequested);
@@ -46,6 +46,11 @@ TrayIcon::~TrayIcon()
     // The menu has no parent widget: the tray only borrows it, so the tray goes first.
     delete icon_;
     delete menu_;
+}
+
+void TrayIcon::addEntry(QAction *action)
+{
+    menu_->insertAction(entriesEnd_, action);
 }
 
 bool TrayIcon::isShown() const

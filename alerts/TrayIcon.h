@@ -27,6 +27,10 @@ public:
     // For further entries, which go above "Sair".
     QMenu *menu() const { return menu_; }
     QAction *quitAction() const { return quit_; }
+    // The separator above "Sair": further settings go just before it.
+    QAction *entriesEnd() const { return entriesEnd_; }
+    // Adds a setting or an action of another feature among the others, above "Sair".
+    void addEntry(QAction *action);
 
 signals:
     void openRequested();
@@ -37,6 +41,7 @@ signals:
 private:
     QMenu *menu_;
     QAction *quit_;
+    QAction *entriesEnd_;
     QSystemTrayIcon *icon_ = nullptr;
 };
 

@@ -22,6 +22,7 @@
 #include "ui/PictureView.h"
 #include "ui/ScreenPlacement.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -37,6 +38,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace brisfold {
@@ -179,11 +181,18 @@ void TMainForm::createAlerts()
     });
     // Labels: the card's menu, and the new orders of a check once it has ended.
     labelPrinting_ =
-        new LabelPrinting(database_, messages_, *alerts_->tray().menu(), alerts_->tray().quitAction(), *this,
+        new LabelPrinting(database_, messages_, *alerts_->tray().menu(), alerts_->tray().entriesEnd(), *this,
                           std::make_unique<LabelPrinters>(), this);
     connect(board_, &OrderBoard::printLabelRequested, labelPrinting_, &LabelPrinting::printOrder);
     connect(checkRunner_.get(), &CheckRunner::orderStored, labelPrinting_, &LabelPrinting::orderStored);
     connect(checkRunner_.get(), &CheckRunner::checkEnded, labelPrinting_, &LabelPrinting::checkEnded);
+    // The support log's folder, in the system's file manager.
+    auto *openLog = new QAction(QStringLiteral("Abrir registro"), alerts_);
+    openLog->setObjectName(QStringLiteral("TrayAbrirRegistro"));
+    connect(openLog, &QAction::triggered, this, [this] {
+        platform_.openWebPage(QUrl::fromLocalFile(folder_.file(QStringLiteral("log"))).toString());
+    });
+    alerts_->tray().addEntry(openLog);
 }
 
 void TMainForm::buildLayout()

@@ -2,7 +2,7 @@
 # Builds the benchmarks and the program if needed, runs them all and prints one table: figure,
 # value, budget and whether it is within. Every ratio is measured against its reference in this
 # same run. The process figures run the installed program under Xvfb against the sandbox on the
-# build's service addresses. Not part of the test command: it takes about six minutes.
+# build's service addresses. Not part of the test command: it takes about six and a half minutes.
 # Environment: BRISFOLD_BENCH_BUILD (build folder, default build-bench), BRISFOLD_BENCH_IDLE_SECONDS
 # (default 60), BRISFOLD_BENCH_NO_VALGRIND=1 skips the leak check.
 set -euo pipefail
@@ -23,7 +23,7 @@ say() { echo "$*" >&2; }
 say "Building into $build..."
 if ! { cmake -S "$root" --preset release -B "$build" &&
        cmake --build "$build" -j2 --target bench_board bench_cycle bench_footprint bench_floor_window bench_window_calls \
-         bench_labels brisfold_slow_sync Brisfold brisfold-sandbox database
+         bench_labels bench_alerts brisfold_slow_sync Brisfold brisfold-sandbox database
      } >"$work/build.log" 2>&1; then
   cat "$work/build.log" >&2
   exit 1
@@ -45,6 +45,9 @@ say "Signing in and booking against a courier platform that answers 5 s late..."
 say "Printing delivery labels to PDF..."
 "$build/bench/bench_labels" --benchmark_filter='/(500|80|58)(/|$)' \
   --benchmark_format=json --benchmark_out="$work/labels.json" >/dev/null 2>&1
+say "Timing the new-order alert and measuring its memory (two programs idle for 10 s)..."
+"$build/bench/bench_alerts" --benchmark_filter='/10/' \
+  --benchmark_format=json --benchmark_out="$work/alerts.json" >/dev/null 2>&1
 say "Running 1,000 marketplace checks..."
 "$build/bench/bench_footprint" --benchmark_filter='/1000/' \
   --benchmark_format=json --benchmark_out="$work/footprint.json" >/dev/null 2>&1
@@ -211,7 +214,7 @@ import json, os, platform, sys, time
 (work, start_ms, rss, private, floor, cpu, clk_tck, idle_seconds, leak, load_before, load_after, ticks1,
  ticks10) = sys.argv[1:]
 runs = {}
-for name in ("board", "cycle", "footprint", "labels"):
+for name in ("board", "cycle", "footprint", "labels", "alerts"):
     for b in json.load(open(os.path.join(work, name + ".json")))["benchmarks"]:
         runs[b["name"].split("/iterations")[0]] = b
 
@@ -299,6 +302,23 @@ rows.append(("RSS growth over 500 labels after the first", f"{label_growth:.2f} 
              f"({mb_of_kib(lm['growth_anon_kib']):.2f} MB not library pages)", "<= 2 MB", label_growth <= 2))
 rows.append(("  beside it: what the first label loads", f"{mb_of_kib(lm['first_label_rss_kib']):.1f} MB "
              f"({mb_of_kib(lm['first_label_anon_kib']):.1f} MB not library pages)", "reported", None))
+def counters(name):
+    b = runs[name]
+    if b.get("error_occurred"):
+        raise SystemExit(f"{name} failed: {b.get('error_message')}")
+    return b
+alert = counters("BM_CommitToSound/10")
+rows.append(("New order's commit to its first sound samples", f"median {alert['median_ms']:.1f} ms, max "
+             f"{alert['max_ms']:.1f} ms ({int(alert['orders'])} orders; first {alert['first_ms']:.1f} ms)",
+             "<= 500 ms", alert["max_ms"] <= 500))
+af = counters("BM_AlertFootprint/10")
+extra = mb_of_kib(af["rss_difference_kib"])
+rows.append(("RSS with the tray after one alert, beside sound off",
+             f"{extra:+.2f} MB ({mb_of_kib(af['rss_on_kib']):.1f} vs {mb_of_kib(af['rss_off_kib']):.1f} MB)",
+             "<= 3 MB more", extra <= 3))
+cpu_on, cpu_off = af["idle_cpu_on_percent"], af["idle_cpu_off_percent"]
+rows.append(("CPU idle 10 s after the alert was acknowledged", f"{cpu_on:.2f} % of one core (sound off "
+             f"{cpu_off:.2f} %)", "<= 1 %", cpu_on <= 1))
 if leak:
     rows.append(("Heap lost over 10 checks (valgrind)", f"{int(leak)} bytes", "none", int(leak) == 0))
 else:

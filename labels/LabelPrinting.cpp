@@ -90,11 +90,6 @@ LabelPrinting::LabelPrinting(Database &db, MessageBoxes &messages, QMenu &trayMe
     connect(printNew_, &QAction::toggled, this, &LabelPrinting::setPrintNewOrders);
     printerEntry_->setObjectName(QStringLiteral("TrayImpressora"));
     connect(printerEntry_, &QAction::triggered, this, &LabelPrinting::choosePrinter);
-    // Above the separator that sets "Sair" apart, beside the other settings.
-    const QList<QAction *> entries = trayMenu.actions();
-    const qsizetype at = entries.indexOf(before);
-    if (at > 0 && entries.at(at - 1)->isSeparator())
-        before = entries.at(at - 1);
     trayMenu.insertAction(before, printNew_);
     trayMenu.insertAction(before, printerEntry_);
     // A printer added or removed since shows the next time the menu opens.
