@@ -1,4 +1,5 @@
 #include "BuildConfig.h"
+#include "app/LogNotice.h"
 #include "app/LoggingMessageBoxes.h"
 #include "app/ProgramFolder.h"
 #include "app/StartSequence.h"
@@ -21,7 +22,6 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QPointer>
 #include <QSessionManager>
 #include <QTimer>
 #include <QTranslator>
@@ -84,21 +84,10 @@ int main(int argc, char **argv)
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
     const SystemClock clock;
-    // The support log. Its one failure notice goes to the main window's status bar, or waits there
-    // for the window when it comes first.
-    QPointer<TMainForm> noticeWindow;
-    QString pendingNotice;
-    SupportLog supportLog(folder.file(QStringLiteral("log")), clock, [&](const QString &text) {
-        QMetaObject::invokeMethod(
-            &application,
-            [&, text] {
-                if (noticeWindow)
-                    noticeWindow->showStatusNotice(text);
-                else
-                    pendingNotice = text;
-            },
-            Qt::QueuedConnection);
-    });
+    // The support log. Its one failure notice goes to the main window's status bar.
+    LogNotice logNotice;
+    SupportLog supportLog(folder.file(QStringLiteral("log")), clock,
+                          [&logNotice](const QString &text) { logNotice.post(text); });
     eventlog::install(&supportLog);
     eventlog::write(
         eventlog::programStarted(QString::fromLatin1(config::version), folder.path(), folder.database()));
@@ -114,9 +103,7 @@ int main(int argc, char **argv)
         Connections database;
         openDatabase(database, folder, platform, messages);
         TMainForm mainForm(platform, messages, database, clock, folder);
-        noticeWindow = &mainForm;
-        if (!pendingNotice.isEmpty())
-            mainForm.showStatusNotice(pendingNotice);
+        logNotice.setWindow(&mainForm);
         // The end of the desktop session asks the closing question too; unanswered, it is refused.
         QObject::connect(&application, &QGuiApplication::commitDataRequest, &mainForm,
                          [&mainForm](QSessionManager &manager) {
