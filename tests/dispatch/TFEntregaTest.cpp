@@ -2,7 +2,9 @@
 #include "dispatch/TFEntrega.h"
 
 #include "common/HttpClient.h"
+#include "courier/CourierBooking.h"
 #include "cycle/MarketplaceCheck.h"
+#include "store/DispatchClaim.h"
 #include "support/HttpsFake.h"
 #include "support/SettableClock.h"
 #include "support/TestDatabase.h"
@@ -554,6 +556,40 @@ TEST_F(Dispatch, AMarkedOrderIsBookedAgainOnlyWhenTheUserSaysSo)
             EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join(u'|').toStdString();
             EXPECT_TRUE(dialog.isVisible()) << "answering Não leaves the dialog as it was";
             EXPECT_TRUE(boardHeld);
+            dialog.close();
+        }
+    }
+}
+
+// An earlier post of this order may have reached the platform (the program was killed before its
+// mark): the dialog asks before posting it again, as the alert's question does.
+TEST_F(Dispatch, AnOrderWhosePostMayHaveArrivedIsBookedAgainOnlyWhenTheUserSaysSo)
+{
+    const QString number =
+        t.db().query("SELECT IDPEDIDO FROM PEDIDOS WHERE ID = :ID", {{":ID", orderId}}).text(0, u"IDPEDIDO");
+    for (const bool answer : {false, true}) {
+        SCOPED_TRACE(answer ? "Sim" : "Não");
+        DispatchClaim(t.db(), orderId).recordPosting();
+        messages.shown.clear();
+        messages.asked.clear();
+        messages.yesNoAnswers = {answer};
+        const qsizetype before = requests(bookingPath).size();
+        open(orderId);
+
+        click(book);
+
+        EXPECT_EQ(messages.asked, QStringList{unknownOutcomeQuestion(number)});
+        const bool recordLeft =
+            t.db().hasRow("SELECT ID FROM SOLICITACOES_PENDENTES WHERE ID = :ID", {{":ID", orderId}});
+        if (answer) {
+            EXPECT_EQ(requests(bookingPath).size(), before + 1);
+            EXPECT_EQ(mark(orderId), QStringLiteral("MACHINE"));
+            EXPECT_FALSE(recordLeft);
+        } else {
+            EXPECT_EQ(requests(bookingPath).size(), before);
+            EXPECT_EQ(mark(orderId), QString());
+            EXPECT_TRUE(recordLeft) << "still asked about by the alerts";
+            EXPECT_TRUE(dialog.isVisible());
             dialog.close();
         }
     }
