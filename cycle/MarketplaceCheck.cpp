@@ -217,8 +217,12 @@ void MarketplaceCheck::AbrirEntregaAgendarAutomatico(const CheckInput &input, Ch
                 continue;
 
             const DeliveryDocument document = DeliveryDocument::of(*company, order, choices);
+            QElapsedTimer posting;
+            posting.start();
             const BookingResult result = postBooking(courier_, claim, input.courierKey, company->EMAIL,
                                                      company->SENHA, document.toJson());
+            eventlog::write(eventlog::booking(QStringLiteral("automática"), order.IDPEDIDO, choices, result,
+                                              posting.elapsed()));
             ++summary.bookingsPosted;
             if (result.connectionFailure)
                 ++summary.bookingsUnreached;

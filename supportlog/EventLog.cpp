@@ -13,13 +13,14 @@ namespace {
 
 std::atomic<SupportLog *> installed = nullptr;
 
-// A text as one readable line: its line breaks as " | ", its ends trimmed.
+// A text as one readable line: its ends trimmed, its inner line breaks as " | ".
 QString oneLine(QString text)
 {
+    text = text.trimmed();
     text.replace(QStringLiteral("\r\n"), QStringLiteral(" | "));
     text.replace(u'\n', QStringLiteral(" | "));
     text.replace(u'\r', QStringLiteral(" | "));
-    return text.trimmed();
+    return text;
 }
 
 QString quoted(const QString &text)
@@ -58,14 +59,14 @@ QString checkStarted()
 
 QString checkEnded(const CheckSummary &summary, qint64 milliseconds)
 {
+    // One arg() call: a "%2" inside the result text must stay as it is.
     return QStringLiteral(
                "Verificação concluída em %1 ms: %2; pedidos encontrados %3, novos %4, armazenados %5")
-        .arg(milliseconds)
-        .arg(summary.marketplaceResult.isEmpty() ? QStringLiteral("Aiqfome não cadastrado")
-                                                 : oneLine(summary.marketplaceResult))
-        .arg(summary.ordersFound)
-        .arg(summary.ordersNew)
-        .arg(summary.ordersStored);
+        .arg(QString::number(milliseconds),
+             summary.marketplaceResult.isEmpty() ? QStringLiteral("Aiqfome não cadastrado")
+                                                 : oneLine(summary.marketplaceResult),
+             QString::number(summary.ordersFound), QString::number(summary.ordersNew),
+             QString::number(summary.ordersStored));
 }
 
 QString orderStored(const StoredOrder &order)
@@ -91,8 +92,7 @@ QString booking(const QString &how, const QString &orderNumber, const DeliveryCh
     return QStringLiteral("Solicitação %1: pedido aiqfome %2, categoria %3, pagamento %4, agendamento %5 %6, "
                           "%7 em %8 ms")
         .arg(how, orderNumber, quoted(choices.category), choices.paymentCode, choices.schedule.data,
-             choices.schedule.hora, answer)
-        .arg(milliseconds);
+             choices.schedule.hora, answer, QString::number(milliseconds));
 }
 
 QString markedDelivered(const QString &orderNumber)
