@@ -11,7 +11,7 @@ packages=(
   libasound2-dev libqrencode-dev libspdlog-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick x11-utils curl openbox xdotool trayer sox
-  poppler-utils zbar-tools
+  poppler-utils zbar-tools cups-daemon cups-client printer-driver-cups-pdf
   fonts-noto-color-emoji fonts-dejavu-core
   clang libclang-rt-14-dev clang-format valgrind
 )
