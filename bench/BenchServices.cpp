@@ -1,8 +1,11 @@
 #include "bench/BenchServices.h"
 
 #include "common/HttpClient.h"
+#include "supportlog/EventLog.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -235,6 +238,41 @@ std::string bareRequest(const std::string &url, const std::vector<std::string> &
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
     return body;
+}
+
+LogOn::LogOn()
+{
+    if (!enabled())
+        return;
+    log_ = std::make_unique<SupportLog>(dir_.filePath(QStringLiteral("log")), clock_,
+                                        [this](const QString &) { failed_ = true; });
+    eventlog::install(log_.get());
+}
+
+LogOn::~LogOn()
+{
+    if (log_)
+        eventlog::install(nullptr);
+}
+
+bool LogOn::enabled()
+{
+    return qEnvironmentVariable("BRISFOLD_BENCH_LOG") != QStringLiteral("off");
+}
+
+qint64 LogOn::lines()
+{
+    if (!log_)
+        return 0;
+    log_->flush();
+    qint64 count = 0;
+    const QDir folder(dir_.filePath(QStringLiteral("log")));
+    for (const QString &name : folder.entryList(QDir::Files)) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            count += file.readAll().count('\n');
+    }
+    return count;
 }
 
 int runWindowedServiceBenchmarks(int argc, char **argv)

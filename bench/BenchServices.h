@@ -10,7 +10,10 @@
 #include "sandbox/MarketplaceService.h"
 #include "sandbox/Sandbox.h"
 #include "store/Database.h"
+#include "supportlog/SupportLog.h"
 
+#include <QTemporaryDir>
+#include <atomic>
 #include <chrono>
 #include <httplib.h>
 #include <memory>
@@ -74,6 +77,29 @@ struct SignedInFolder
     BenchFolder folder;
     Database db;
     SystemClock clock;
+};
+
+// The support log on for a benchmark's run, as in the program: daily files in a folder of its own,
+// installed for every line the code under test writes, until destroyed. BRISFOLD_BENCH_LOG=off
+// leaves it off, to show what the log itself costs.
+class LogOn final
+{
+public:
+    LogOn();
+    ~LogOn();
+    LogOn(const LogOn &) = delete;
+    LogOn &operator=(const LogOn &) = delete;
+
+    static bool enabled();
+    // Lines in the log's files once everything queued is written; 0 when off.
+    qint64 lines();
+    bool failed() const { return failed_; }
+
+private:
+    QTemporaryDir dir_;
+    SystemClock clock_;
+    std::atomic<bool> failed_ = false;
+    std::unique_ptr<SupportLog> log_;
 };
 
 // The main of a benchmark program that talks to the fakes with windows on the offscreen

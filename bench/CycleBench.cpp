@@ -1,6 +1,7 @@
 // A marketplace check importing 500 new orders, and automatic dispatch of 200, each beside a bare
 // libcurl loop making the same requests to the same loopback fakes; and the longest stall of the
-// UI event loop while the check runs on its worker, with the fakes in a child process.
+// UI event loop while the check runs on its worker, with the fakes in a child process. The
+// program's side runs with the support log on, as in the program; the bare loops have none.
 #include "bench/BenchServices.h"
 #include "board/OrderBoard.h"
 #include "board/OrderGrid.h"
@@ -77,6 +78,13 @@ void warmUp()
     benchmark::DoNotOptimize(warm);
 }
 
+// A log that stopped writing would make the run cheaper than the program's.
+void checkLog(benchmark::State &state, const LogOn &log)
+{
+    if (log.failed())
+        state.SkipWithError("the support log stopped writing");
+}
+
 std::vector<std::string> marketplaceHeaders(const Fakes &fakes)
 {
     return {"Accept: application/json", "Content-Type: application/json; charset=utf-8",
@@ -124,6 +132,7 @@ BENCHMARK(BM_ImportBareCurl)
 void BM_ImportCheck(benchmark::State &state)
 {
     warmUp();
+    qint64 logLines = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto s = std::make_unique<Services>(int(state.range(0)));
@@ -132,15 +141,20 @@ void BM_ImportCheck(benchmark::State &state)
         CheckInput input = s->fakes.input();
         input.dispatch.enabled = false; // the import alone
         QuietEvents events;
+        auto log = std::make_unique<LogOn>();
         state.ResumeTiming();
         check.run(input, events);
         state.PauseTiming();
         const qint64 imported = s->db.query("SELECT COUNT(*) AS N FROM PEDIDOS").integer(0, u"N");
         if (imported != state.range(0))
             state.SkipWithError(("imported " + std::to_string(imported)).c_str());
+        logLines = log->lines();
+        checkLog(state, *log);
+        log.reset();
         s.reset();
         state.ResumeTiming();
     }
+    state.counters["log_lines"] = double(logLines);
 }
 BENCHMARK(BM_ImportCheck)
     ->Arg(importedOrders)
@@ -186,6 +200,7 @@ BENCHMARK(BM_DispatchBareCurl)
 void BM_DispatchCheck(benchmark::State &state)
 {
     warmUp();
+    qint64 logLines = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto s = std::make_unique<Services>(0);
@@ -194,6 +209,7 @@ void BM_DispatchCheck(benchmark::State &state)
                                      s->signedIn.clock);
         const CheckInput input = s->fakes.input();
         QuietEvents events;
+        auto log = std::make_unique<LogOn>();
         state.ResumeTiming();
         check.AbrirEntregaAgendarAutomatico(input, events);
         state.PauseTiming();
@@ -201,9 +217,13 @@ void BM_DispatchCheck(benchmark::State &state)
             s->db.query("SELECT COUNT(*) AS N FROM PEDIDOS WHERE ID_MCH = 'MACHINE'").integer(0, u"N");
         if (booked != state.range(0))
             state.SkipWithError(("booked " + std::to_string(booked)).c_str());
+        logLines = log->lines();
+        checkLog(state, *log);
+        log.reset();
         s.reset();
         state.ResumeTiming();
     }
+    state.counters["log_lines"] = double(logLines);
 }
 BENCHMARK(BM_DispatchCheck)
     ->Arg(dispatchedOrders)
@@ -262,10 +282,13 @@ void BM_UiStall(benchmark::State &state)
 {
     warmUp();
     double longestMs = 0, longestOwnMs = 0, checkMs = 0;
+    qint64 logLines = 0;
     for (auto _ : state) {
         const std::unique_ptr<Fakes> fakes = Fakes::inChildProcess();
         for (int i = 0; i < state.range(0); ++i)
             fakes->addOrder();
+        // After the fakes' child process: the log starts a writer thread.
+        LogOn log;
         SignedInFolder signedIn;
         Database boardDb;
         QString error;
@@ -318,8 +341,11 @@ void BM_UiStall(benchmark::State &state)
             signedIn.db.query("SELECT COUNT(*) AS N FROM PEDIDOS WHERE ID_MCH = 'MACHINE'").integer(0, u"N");
         if (booked != state.range(0))
             state.SkipWithError(("booked " + std::to_string(booked)).c_str());
+        logLines = log.lines();
+        checkLog(state, log);
     }
     state.counters["longest_stall_ms"] = longestMs;
+    state.counters["log_lines"] = double(logLines);
     state.counters["longest_own_stall_ms"] = longestOwnMs;
     state.counters["check_ms"] = checkMs;
 }

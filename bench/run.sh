@@ -34,9 +34,14 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 say "Running the board benchmarks..."
 "$build/bench/bench_board" --benchmark_filter='/(1000|10000|4)$' \
   --benchmark_format=json --benchmark_out="$work/board.json" >/dev/null 2>&1
-say "Running the cycle benchmarks..."
+say "Running the cycle benchmarks (the program's side with the support log on)..."
 "$build/bench/bench_cycle" --benchmark_filter='/(500|200)/' \
   --benchmark_format=json --benchmark_out="$work/cycle.json" >/dev/null 2>&1
+# The import and the dispatch again with the log off, each beside its own bare reference: what the
+# log itself costs, apart from the machine's load at the moment.
+say "Running the import and the dispatch again with the support log off..."
+BRISFOLD_BENCH_LOG=off "$build/bench/bench_cycle" --benchmark_filter='^BM_(Import|Dispatch)[A-Za-z]*/(500|200)/' \
+  --benchmark_format=json --benchmark_out="$work/cycle-log-off.json" >/dev/null 2>&1
 say "Running the check again with every disk sync slowed to 30 ms..."
 LD_PRELOAD="$build/bench/libbrisfold_slow_sync.so" BRISFOLD_SYNC_DELAY_MS=30 "$build/bench/bench_cycle" \
   --benchmark_filter='BM_UiStall/500/' --benchmark_format=json --benchmark_out="$work/slow-sync.json" >/dev/null 2>&1
@@ -245,17 +250,30 @@ else:
                  f"{b10 / b1:.1f}x)", "reported, linear", None))
 rep = ms("BM_Repaint/4")
 rows.append(("Board repaint, four cards, warm", f"{rep:.2f} ms", "<= 2 ms", rep <= 2))
-ratio("Check importing 500 orders", "BM_ImportCheck/500", "BM_ImportBareCurl/500", 1.3)
-ratio("Automatic dispatch of 200 orders", "BM_DispatchCheck/200", "BM_DispatchBareCurl/200", 1.3)
+logged = {}
+for name, ref, figure in (("BM_ImportCheck/500", "BM_ImportBareCurl/500", "Check importing 500 orders"),
+                          ("BM_DispatchCheck/200", "BM_DispatchBareCurl/200", "Automatic dispatch of 200 orders")):
+    ratio(figure + ", with the log on", name, ref, 1.3)
+    logged[name] = (ms(name), ms(ref), int(runs[name].get("log_lines", 0)))
+off_runs = {b["name"].split("/iterations")[0]: b
+            for b in json.load(open(os.path.join(work, "cycle-log-off.json")))["benchmarks"]}
+for name, ref in (("BM_ImportCheck/500", "BM_ImportBareCurl/500"), ("BM_DispatchCheck/200", "BM_DispatchBareCurl/200")):
+    on, on_ref, lines = logged[name]
+    b, r = off_runs[name], off_runs[ref]
+    if b.get("error_occurred") or r.get("error_occurred"):
+        raise SystemExit(f"{name} with the log off failed")
+    off, off_ref = b["real_time"], r["real_time"]  # milliseconds, as registered
+    rows.append(("  beside it: the same with the log off", f"{off:.1f} ms vs {off_ref:.1f} ms = {off / off_ref:.2f}x; "
+                 f"log on {on / on_ref:.2f}x, {lines} lines", "reference", None))
 def stall_row(figure, stall):
     if stall.get("error_occurred"):
         raise SystemExit(f"{figure} failed: {stall.get('error_message')}")
     rows.append((figure, f"{stall['longest_stall_ms']:.1f} ms ({stall['longest_own_stall_ms']:.1f} ms without "
                  f"waits for a CPU; check {stall['check_ms'] / 1000:.1f} s)", "<= 20 ms",
                  stall["longest_stall_ms"] <= 20))
-stall_row("Longest UI stall during check and dispatch", runs["BM_UiStall/500"])
+stall_row("Longest UI stall during check and dispatch, with the log on", runs["BM_UiStall/500"])
 slow = json.load(open(os.path.join(work, "slow-sync.json")))["benchmarks"]
-stall_row("Longest UI stall, disk syncs slowed to 30 ms", slow[0])
+stall_row("Longest UI stall, disk syncs slowed to 30 ms, with the log on", slow[0])
 for b in json.load(open(os.path.join(work, "window-calls.json")))["benchmarks"]:
     runs[b["name"].split("/iterations")[0]] = b
 for figure, name in (("Longest UI stall during a sign-in, platform answering after 5 s", "BM_SignInStall"),
