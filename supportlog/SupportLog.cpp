@@ -1,6 +1,7 @@
 #include "supportlog/SupportLog.h"
 
 #include "common/Clock.h"
+#include "platform/ThreadPriority.h"
 #include "supportlog/DailyLogSink.h"
 
 #include <QDir>
@@ -20,7 +21,8 @@ constexpr size_t queuedLines = 8192;
 SupportLog::SupportLog(QString folder, const Clock &clock, FailureHandler onFailure)
     : clock_(clock)
     , sink_(std::make_shared<DailyLogSink>(QDir(folder).absolutePath(), std::move(onFailure)))
-    , pool_(std::make_shared<spdlog::details::thread_pool>(queuedLines, 1))
+    , pool_(std::make_shared<spdlog::details::thread_pool>(queuedLines, 1,
+                                                           [] { lowerCurrentThreadPriority(); }))
     , logger_(std::make_shared<spdlog::async_logger>("brisfold", sink_, pool_,
                                                      spdlog::async_overflow_policy::overrun_oldest))
 {

@@ -101,7 +101,9 @@ export DISPLAY XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CO
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
-wait_for 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox did not start"
+# A loaded machine may take a while; what openbox said is shown if it never comes up.
+wait_for 30 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+  { cat "$work/openbox.log" >&2; fail "openbox did not start"; }
 
 main_caption="Trevant - v5.6.0"
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }

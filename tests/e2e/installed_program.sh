@@ -90,7 +90,9 @@ kill -0 "$program" || fail "the running copy is gone"
 # Closed as at the counter: the window manager's close, then Sim to the question.
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
-wait_for 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox did not start"
+# A loaded machine may take a while; what openbox said is shown if it never comes up.
+wait_for 30 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+  { cat "$work/openbox.log" >&2; fail "openbox did not start"; }
 main=$(xdotool search --onlyvisible --name '^Trevant - v' | head -n1)
 [ -n "$main" ] || fail "no main window"
 xdotool windowactivate --sync "$main" 2>/dev/null || true

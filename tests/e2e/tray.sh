@@ -92,7 +92,9 @@ unset DBUS_SESSION_BUS_ADDRESS
 
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
-wait_for 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox did not start"
+# A loaded machine may take a while; what openbox said is shown if it never comes up.
+wait_for 30 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+  { cat "$work/openbox.log" >&2; fail "openbox did not start"; }
 # The tray must be there before the program asks for it.
 trayer --edge bottom --align right --widthtype request --height 32 --transparent false \
   --tint 0x303030 --SetDockType true --SetPartialStrut true >"$work/trayer.log" 2>&1 &
