@@ -45,10 +45,8 @@ std::vector<DispatchOrder> OrderStore::outcomeUnknown() const
 
 void OrderStore::settleAsBooked(qint64 id)
 {
-    db_->transaction([&] {
-        db_->execute("UPDATE  PEDIDOS SET ID_MCH = 'MACHINE' where ID = :ID  ", {{":ID", id}});
-        db_->execute("DELETE FROM SOLICITACOES_PENDENTES WHERE ID = :ID", {{":ID", id}});
-    });
+    // The same mark, and the record's removal with it, as after a booking.
+    DispatchClaim(*db_, id).markBooked();
 }
 
 void OrderStore::forgetPosting(qint64 id)

@@ -3,6 +3,7 @@
 // booking whose outcome is unknown.
 #include "alerts/AlertCenter.h"
 #include "common/HttpClient.h"
+#include "support/FakeServices.h"
 #include "support/HttpsFake.h"
 #include "support/MainWindowHarness.h"
 
@@ -19,15 +20,6 @@ namespace {
 
 const QByteArray token = R"({"data":{"access_token":"tok","expires_in":3600}})";
 const QByteArray booked = R"({"response":{"id_mch":"9"}})";
-
-MainWindowHarness::Options servicesAt(const HttpsFake &courier, const HttpsFake &marketplace)
-{
-    HttpClient::setExtraCaFile(HttpsFake::caFile());
-    MainWindowHarness::Options options;
-    options.courierUrl = courier.baseUrl();
-    options.marketplaceUrl = marketplace.baseUrl();
-    return options;
-}
 
 class Alerts : public ::testing::Test
 {

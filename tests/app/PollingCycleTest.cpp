@@ -2,6 +2,7 @@
 #include "app/TMainForm.h"
 #include "common/HttpClient.h"
 #include "marketplace/TFCadastroDelivery.h"
+#include "support/FakeServices.h"
 #include "support/HttpsFake.h"
 #include "support/MainWindowHarness.h"
 
@@ -16,15 +17,6 @@ using namespace brisfold;
 using namespace brisfold::test;
 
 namespace {
-
-MainWindowHarness::Options servicesAt(const HttpsFake &courier, const HttpsFake &marketplace)
-{
-    HttpClient::setExtraCaFile(HttpsFake::caFile());
-    MainWindowHarness::Options options;
-    options.courierUrl = courier.baseUrl();
-    options.marketplaceUrl = marketplace.baseUrl();
-    return options;
-}
 
 class PollingCycle : public ::testing::Test
 {

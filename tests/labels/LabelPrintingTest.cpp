@@ -8,6 +8,7 @@
 #include "common/HttpClient.h"
 #include "marketplace/MarketplaceClient.h"
 #include "store/PreferencesStore.h"
+#include "support/FakeServices.h"
 #include "support/HttpsFake.h"
 #include "support/MainWindowHarness.h"
 #include "support/QtPrinters.h"
@@ -113,15 +114,6 @@ private:
 };
 
 const QByteArray token = R"({"data":{"access_token":"tok","expires_in":3600}})";
-
-MainWindowHarness::Options servicesAt(const HttpsFake &courier, const HttpsFake &marketplace)
-{
-    HttpClient::setExtraCaFile(HttpsFake::caFile());
-    MainWindowHarness::Options options;
-    options.courierUrl = courier.baseUrl();
-    options.marketplaceUrl = marketplace.baseUrl();
-    return options;
-}
 
 class LabelPrintingTest : public ::testing::Test
 {
