@@ -8,6 +8,7 @@
 #     whether to book again ("Não" marks the order).
 # Usage: alerts.sh BUILD_DIR SANDBOX_EXECUTABLE
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 build=$1
 sandbox=$2
 work=$(mktemp -d)
@@ -28,17 +29,6 @@ fail() {
   echo "--- program log" >&2
   cat "$work/program.log" >&2 || true
   exit 1
-}
-
-# Waits up to $1 seconds for the command in the remaining arguments to succeed.
-wait_for() {
-  local seconds=$1 i
-  shift
-  for ((i = 0; i < seconds * 5; i++)); do
-    if "$@"; then return 0; fi
-    sleep 0.2
-  done
-  return 1
 }
 
 courier=https://127.0.0.1:27801
@@ -92,18 +82,8 @@ pids+=("$sandbox_pid")
 started_up() { grep -qs "is running" "$work/sandbox.log" || ! kill -0 "$sandbox_pid" 2>/dev/null; }
 wait_for 10 started_up && kill -0 "$sandbox_pid" 2>/dev/null || fail "the sandbox did not start: $(cat "$work/sandbox.log")"
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-DISPLAY=:$(<"$work/display")
-export QT_QPA_PLATFORM=xcb # on the X server, even when the test run chose the offscreen platform
-export DISPLAY XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/etc-xdg"
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-# A loaded machine may take a while; what openbox said is shown if it never comes up.
-wait_for 30 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-  { cat "$work/openbox.log" >&2; fail "openbox did not start"; }
+start_display
+start_openbox
 
 main_caption="Trevant - v5.6.0"
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }

@@ -10,6 +10,7 @@
 # Environment: KILLS (default 50), SEED (random moments), LATENCY_MS (delay of every sandbox request,
 # default 100, so kills land inside the check), ORDER_INTERVAL (seconds between new orders, default 0.5).
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 build=$1
 sandbox=$2
 kills=${3:-${KILLS:-50}}
@@ -30,17 +31,6 @@ cleanup() {
 trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# Waits up to $1 seconds for the command in the remaining arguments to succeed.
-wait_for() {
-  local seconds=$1 i
-  shift
-  for ((i = 0; i < seconds * 10; i++)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 
 [[ $kills =~ ^[0-9]+$ ]] || fail "KILLS must be a whole number"
 
@@ -80,13 +70,7 @@ fi
 courier_state="https://127.0.0.1:$courier_port/_sandbox/state"
 marketplace_state="https://127.0.0.1:$marketplace_port/_sandbox/state"
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-DISPLAY=:$(<"$work/display")
-export QT_QPA_PLATFORM=xcb # on the X server, even when the test run chose the offscreen platform
-export DISPLAY XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/etc-xdg"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+start_display
 
 # Both services' records, for the queries below (read there with readfile()).
 snapshot() {

@@ -6,6 +6,7 @@
 # a secret in it; the log is copied beside the screenshots.
 # Usage: installed_program.sh BUILD_DIR SANDBOX_EXECUTABLE
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 build=$1
 sandbox=$2
 work=$(mktemp -d)
@@ -19,16 +20,6 @@ cleanup() {
 trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# Waits up to $1 seconds for the command in the remaining arguments to succeed.
-wait_for() {
-  local seconds=$1; shift
-  for ((i = 0; i < seconds * 5; i++)); do
-    if "$@"; then return 0; fi
-    sleep 0.2
-  done
-  return 1
-}
 
 cmake --install "$build" --prefix "$work/Brisfold" >/dev/null
 db="$work/Brisfold/BD/BANCO.db"
@@ -88,11 +79,7 @@ kill -0 "$program" || fail "the running copy is gone"
 [ -f "$XDG_CONFIG_HOME/autostart/Brisfold.desktop" ] || fail "no autostart entry"
 
 # Closed as at the counter: the window manager's close, then Sim to the question.
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-# A loaded machine may take a while; what openbox said is shown if it never comes up.
-wait_for 30 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-  { cat "$work/openbox.log" >&2; fail "openbox did not start"; }
+start_openbox
 main=$(xdotool search --onlyvisible --name '^Trevant - v' | head -n1)
 [ -n "$main" ] || fail "no main window"
 xdotool windowactivate --sync "$main" 2>/dev/null || true

@@ -9,6 +9,7 @@
 # only when it is not running, and stopped again only then.
 # Usage: print_label.sh BUILD_DIR SANDBOX_EXECUTABLE
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 build=$1
 sandbox=$2
 
@@ -61,17 +62,6 @@ fail() {
   exit 1
 }
 
-# Waits up to $1 seconds for the command in the remaining arguments to succeed.
-wait_for() {
-  local seconds=$1 i
-  shift
-  for ((i = 0; i < seconds * 5; i++)); do
-    if "$@"; then return 0; fi
-    sleep 0.2
-  done
-  return 1
-}
-
 # The scheduler: the machine's if it runs, else one of ours in the foreground, stopped at the end.
 start_scheduler() {
   "$cupsd_bin" -f >"$work/cupsd.log" 2>&1 &
@@ -119,22 +109,12 @@ started_up() { grep -qs "is running" "$work/sandbox.log" || ! kill -0 "$sandbox_
 wait_for 10 started_up && kill -0 "$sandbox_pid" 2>/dev/null || fail "the sandbox did not start: $(cat "$work/sandbox.log")"
 curl -sfk -d '' "https://127.0.0.1:27802/_sandbox/orders?kind=delivery" >/dev/null || fail "the sandbox took no order"
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-DISPLAY=:$(<"$work/display")
-export QT_QPA_PLATFORM=xcb # on the X server, even when the test run chose the offscreen platform
-export DISPLAY XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/etc-xdg"
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+start_display
 printf 'pcm.!default { type null }\n' >"$work/asound.conf"
 export ALSA_CONFIG_PATH="$work/asound.conf"
 unset DBUS_SESSION_BUS_ADDRESS
 
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-# A loaded machine may take a while; what openbox said is shown if it never comes up.
-wait_for 30 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-  { cat "$work/openbox.log" >&2; fail "openbox did not start"; }
+start_openbox
 
 "$work/Brisfold/Brisfold" >"$work/program.log" 2>&1 &
 pids+=($!)

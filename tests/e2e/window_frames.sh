@@ -6,6 +6,7 @@
 # tests/screenshots.
 # Usage: window_frames.sh BUILD_DIR SANDBOX_EXECUTABLE
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 build=$1
 sandbox=$2
 work=$(mktemp -d)
@@ -19,15 +20,6 @@ cleanup() {
 trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-
-wait_for() {
-  local seconds=$1; shift
-  for ((i = 0; i < seconds * 5; i++)); do
-    if "$@"; then return 0; fi
-    sleep 0.2
-  done
-  return 1
-}
 
 # The id of the one mapped window whose caption is exactly $1.
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
@@ -90,11 +82,7 @@ export QT_QPA_PLATFORM=xcb
 export DISPLAY=$display XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/etc-xdg"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 wait_for 10 xdpyinfo >/dev/null 2>&1 || fail "the X server did not start"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-# A loaded machine may take a while; what openbox said is shown if it never comes up.
-wait_for 30 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-  { cat "$work/openbox.log" >&2; fail "openbox did not start"; }
+start_openbox
 
 "$work/Brisfold/Brisfold" >"$work/program.log" 2>&1 &
 program=$!
